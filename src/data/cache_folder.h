@@ -1,0 +1,49 @@
+// Files of the cache folder: cache paths, whole-file reads, and downloads
+// that land in a temporary file and replace a cache file only when complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The cache folder, relative to the current directory. Never created here.
+extern const char CACHE_FOLDER[];
+
+// Room for a cache path with its terminator.
+constexpr std::size_t PATH_BUFFER_SIZE = 1000;
+
+// True when name can be a file directly inside the cache folder: not empty,
+// not "." or "..", and without '/' or '\\'.
+bool isPlainFileName(const char *name);
+
+// Forms "cache/<name>" into path. False when it does not fit.
+bool formCachePath(const char *name, char *path, std::size_t pathSize);
+
+// True when the cache folder exists as a folder.
+bool cacheFolderExists();
+
+// A download in progress: a new, uniquely named file in the cache folder,
+// open for reading and writing.
+struct CacheDownload {
+    std::FILE *file;                    // null when none is open
+    char temporaryPath[PATH_BUFFER_SIZE];
+};
+
+// Creates the temporary file. False (nothing created) when that fails.
+bool openCacheDownload(CacheDownload *download);
+
+// Empties the temporary file and puts its position at the start.
+bool rewindCacheDownload(CacheDownload *download);
+
+// Closes the file and moves it to finalPath, replacing what stood there.
+// False when writing or moving failed; the temporary file is then removed.
+bool commitCacheDownload(CacheDownload *download, const char *finalPath);
+
+// Closes and removes the temporary file, if one is open.
+void discardCacheDownload(CacheDownload *download);
+
+// Reads the whole open file: takes its length, rewinds, and reads it in one
+// read into a new zero-filled block of length + 1 bytes. The block belongs
+// to the caller (free with std::free). Returns 0 when the whole file was
+// read, 1 after a short read (the block is still handed over), -1 when it
+// is no regular file or no block could be had (nothing handed over).
+int readWholeFile(std::FILE *file, char **text, std::size_t *length);

@@ -1,0 +1,121 @@
+// Loading, first-time download and name lookup of the core data document.
+#include "data/core_data.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "data/cache_folder.h"
+#include "data/http_client.h"
+#include "shell/messages.h"
+
+static const char CORE_DATA_FILE[] = "corvanedbcore";
+static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
+static const char INGREDIENTS_KEY[] = "\"ingredients\":";
+
+char *coreData = nullptr;
+
+static void showFormatted(const char *format, const char *value) {
+    char text[ERROR_TEXT_SIZE];
+    std::snprintf(text, sizeof text, format, value);
+    showMessage(text);
+}
+
+// Reads an open core data file into coreData, cut to begin at its first
+// "ingredients": key. False, with a message, when it cannot be used.
+static bool takeCoreData(std::FILE *file, const char *path) {
+    char *text = nullptr;
+    std::size_t length = 0;
+    int readResult = readWholeFile(file, &text, &length);
+    if (readResult != 0) {
+        std::free(text);
+        showFormatted("Error reading cache file for [%s].", path);
+        return false;
+    }
+    char *key = std::strstr(text, INGREDIENTS_KEY);
+    if (!key) {
+        std::free(text);
+        showFormatted("The CorvaneDB core data in %s holds no item names. Delete the file "
+                      "to download it again.", path);
+        return false;
+    }
+    std::memmove(text, key, std::strlen(key) + 1);
+    coreData = text;
+    return true;
+}
+
+// Downloads the core data into a temporary file and moves it to `path`
+// only when the transfer completed and the text holds "ingredients":.
+static bool downloadCoreData(const char *path) {
+    std::string address = std::string(serviceBaseAddress()) + CORE_DATA_PATH;
+    if (!cacheFolderExists()) {
+        showMessage("Cannot find the cache folder. Ensure the cache folder exists alongside "
+                    "the program.");
+        return false;
+    }
+    showMessage("Loading CorvaneDB core for the first time...");
+    CacheDownload download;
+    if (!openCacheDownload(&download)) {
+        showFormatted("Error opening cache file for [%s]. Ensure the cache folder exists "
+                      "alongside the program.", CORE_DATA_FILE);
+        return false;
+    }
+    if (!fetchToFile(address.c_str(), download.file)) {
+        discardCacheDownload(&download);
+        showFormatted("Cannot open %s", address.c_str());
+        return false;
+    }
+    char *text = nullptr;
+    std::size_t length = 0;
+    int readResult = readWholeFile(download.file, &text, &length);
+    bool usable = readResult == 0 && std::strstr(text, INGREDIENTS_KEY) != nullptr;
+    std::free(text);
+    if (!usable) {
+        discardCacheDownload(&download);
+        showFormatted("The answer of %s holds no CorvaneDB core data.", address.c_str());
+        return false;
+    }
+    if (!commitCacheDownload(&download, path)) {
+        showFormatted("Error writing cache file for [%s].", CORE_DATA_FILE);
+        return false;
+    }
+    return true;
+}
+
+bool loadCoreData() {
+    char path[PATH_BUFFER_SIZE];
+    formCachePath(CORE_DATA_FILE, path, sizeof path);
+    std::FILE *file = std::fopen(path, "rb");
+    if (!file) {
+        if (!downloadCoreData(path)) return false;
+        file = std::fopen(path, "rb");
+        if (!file) {
+            showFormatted("Error reading cache file for [%s].", path);
+            return false;
+        }
+    }
+    bool loaded = takeCoreData(file, path);
+    std::fclose(file);
+    return loaded;
+}
+
+void freeCoreData() {
+    std::free(coreData);
+    coreData = nullptr;
+}
+
+bool lookupCoreItemName(int itemId, char *nameBuffer) {
+    if (!coreData) return false;
+    char key[32];
+    std::snprintf(key, sizeof key, "\"%d\":{\"name\":\"", itemId);
+    const char *found = std::strstr(coreData, key);
+    if (!found) return false;
+    const char *name = found + std::strlen(key);
+    const char *end = std::strchr(name, '"');
+    std::size_t length = end ? static_cast<std::size_t>(end - name) : 0;
+    if (length > CORE_NAME_BUFFER_SIZE - 1) length = CORE_NAME_BUFFER_SIZE - 1;
+    std::memcpy(nameBuffer, name, length);
+    nameBuffer[length] = '\0';
+    return true;
+}

@@ -1,0 +1,89 @@
+// Console mode: parse the command line, expand every item, print the list.
+#include "shell/command_line.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "data/result.h"
+#include "list/report.h"
+#include "recipe/expansion.h"
+#include "recipe/material_table.h"
+#include "shell/app_state.h"
+
+static const char VERSION_TEXT[] = "Alpha 7";
+
+// One option: its short and long form and the setting it turns on.
+struct OptionPair {
+    const char *shortForm;
+    const char *longForm;
+    bool Settings::*setting;
+};
+
+static const OptionPair OPTIONS[] = {
+    {"-v", "-verbose", &Settings::verbose},
+    {"-oc", "-omit-crystals", &Settings::omitCrystals},
+    {"-dcisbm", "-dont-craft-items-sold-by-merchants", &Settings::dontCraftSoldItems},
+    {"-cbti", "-craft-beast-tribe-items", &Settings::craftBeastTribeItems},
+    {"-cmg", "-craft-material-gear", &Settings::craftMaterialGear},
+    {"-rc", "-refresh-cache", &Settings::refreshCache},
+};
+
+void printUsage() {
+    std::printf("Parameter list:\n");
+    for (const OptionPair &option : OPTIONS)
+        std::printf("%s or %s\n", option.shortForm, option.longForm);
+}
+
+static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+static char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// Whole-text comparison that ignores the case of the letters A to Z.
+static bool equalsIgnoringCase(const char *a, const char *b) {
+    for (; *a && *b; ++a, ++b)
+        if (lowerAscii(*a) != lowerAscii(*b)) return false;
+    return *a == *b;
+}
+
+int readLeadingDigits(const char *text) {
+    long long number = 0;
+    for (; isDigit(*text); ++text) {
+        number = number * 10 + (*text - '0');
+        if (number > INT_MAX) return INT_MAX;
+    }
+    return static_cast<int>(number);
+}
+
+static void readOptions(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        for (const OptionPair &option : OPTIONS) {
+            if (equalsIgnoringCase(argv[i], option.shortForm) ||
+                equalsIgnoringCase(argv[i], option.longForm))
+                settings.*option.setting = true;
+        }
+    }
+}
+
+void runCommandLine(int argc, char **argv) {
+    printUsage();
+    if (argc < 2) {
+        std::printf("No item name was input.\n");
+        return;
+    }
+    std::printf("TAVRO Shopping list generator by DURSK %s\n", VERSION_TEXT);
+    std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
+    readOptions(argc, argv);
+    int rowCount = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' || isDigit(argv[i][0])) continue;
+        int quantity = i + 1 < argc && isDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
+        int result = expandItem(argv[i], &rowCount, materialTable, quantity, 0, nullptr);
+        if (result != RESULT_OK) {
+            std::printf("Error %d\n", result);
+            return;
+        }
+    }
+    std::printf("\n");
+    sortMaterials(materialTable, rowCount);
+    printConsoleList(materialTable, rowCount, settings.omitCrystals, settings.verbose);
+}

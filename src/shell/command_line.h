@@ -1,0 +1,14 @@
+// The console front end: options and items from the command line, the
+// shopping list on standard output.
+#pragma once
+
+// Prints the seven lines of the option list.
+void printUsage();
+
+// Runs the console mode once: usage list, header, option pass, one
+// expansion per item, and the sorted, filtered list (or "Error %d").
+void runCommandLine(int argc, char **argv);
+
+// The number formed by the leading decimal digits of text (0 without any);
+// a value beyond the signed 32-bit range reads as 2147483647.
+int readLeadingDigits(const char *text);

@@ -1,0 +1,56 @@
+// Console lines, error texts and the hooks to the window layer's boxes.
+#include "shell/messages.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/app_state.h"
+
+static MessageBoxHooks messageBoxHooks = {};
+
+void setMessageBoxHooks(const MessageBoxHooks *hooks) {
+    messageBoxHooks = hooks ? *hooks : MessageBoxHooks{};
+}
+
+void showMessage(const char *text) {
+    if (windowMode && messageBoxHooks.showInformation) {
+        messageBoxHooks.showInformation(text);
+        return;
+    }
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+void setErrorText(char *errorText, const char *text) {
+    if (!errorText) return;
+    std::snprintf(errorText, ERROR_TEXT_SIZE, "%s", text);
+}
+
+void reportFailure(char *errorText, const char *format, ...) {
+    char text[ERROR_TEXT_SIZE];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+    setErrorText(errorText, text);
+}
+
+bool displayAvailable() {
+    const char *x11 = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+void reportTemplateChanged(const char *codeText, char *errorText) {
+    reportFailure(errorText, "CorvaneDB template changed. Message: [%s].\n", codeText);
+    if (messageBoxHooks.showTemplateChanged && (windowMode || displayAvailable()))
+        messageBoxHooks.showTemplateChanged(codeText);
+}
+
+void requestDialogRedraw() {
+    if (dialogWindow && messageBoxHooks.redrawDialog) messageBoxHooks.redrawDialog();
+}

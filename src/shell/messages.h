@@ -1,0 +1,49 @@
+// How the system tells the user things: console lines, error texts for the
+// caller, and the message boxes that the window layer plugs in.
+#pragma once
+
+#include <cstddef>
+
+// Room for any one error message with its terminator. Every caller that
+// passes an errorText buffer gives at least this many bytes.
+constexpr std::size_t ERROR_TEXT_SIZE = 4096;
+
+// Message boxes of the window layer. The core never includes the toolkit;
+// start-up installs these hooks when a window system is available.
+struct MessageBoxHooks {
+    // Modal box titled "Message", information icon, OK; owned by the dialog
+    // once it exists. Returns when the user has dismissed it.
+    void (*showInformation)(const char *text);
+    // Modal box without owner titled "CorvaneDB template changed. Message:",
+    // text = the code text, OK only, no icon.
+    void (*showTemplateChanged)(const char *codeText);
+    // Repaints the dialog and its children at once, without taking input.
+    void (*redrawDialog)();
+};
+
+// Installs the hooks (copied); null removes them.
+void setMessageBoxHooks(const MessageBoxHooks *hooks);
+
+// Shows one line to the user: a message box in window mode, a line on
+// standard output in console mode.
+void showMessage(const char *text);
+
+// Prints a failure message (already ending in a line end where wanted) to
+// standard output and copies the same text into errorText when one is given.
+void reportFailure(char *errorText, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Copies text into errorText (ERROR_TEXT_SIZE bytes) when one is given.
+void setErrorText(char *errorText, const char *text);
+
+// Reports a document that does not have the expected shape: prints
+// "CorvaneDB template changed. Message: [code].", copies that text into
+// errorText, and shows the template box (always in window mode; in console
+// mode only when a display is available).
+void reportTemplateChanged(const char *codeText, char *errorText);
+
+// Asks the window layer to repaint the dialog now; nothing in console mode.
+void requestDialogRedraw();
+
+// True when DISPLAY or WAYLAND_DISPLAY is set.
+bool displayAvailable();

@@ -1,0 +1,37 @@
+// The stand-in web service as a child process on a free 127.0.0.1 port,
+// with its request log and fault rules.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class Standin {
+public:
+    // Starts the service over `dataFolder` and waits until it accepts
+    // connections. Sets CORVANEDB_URL to its address.
+    explicit Standin(const std::string &dataFolder);
+    // Stops the service and removes its files.
+    ~Standin();
+    Standin(const Standin &) = delete;
+    Standin &operator=(const Standin &) = delete;
+
+    const std::string &baseAddress() const { return address; }
+    int port() const { return portNumber; }
+
+    // Replaces the fault rules (a JSON list).
+    void setRules(const std::string &rulesJson);
+
+    // The request log, one JSON object per line.
+    std::string log() const;
+    // "path?query" of each request, in order.
+    std::vector<std::string> requests() const;
+    // Forgets the requests logged so far.
+    void clearLog();
+
+private:
+    pid_t child = -1;
+    int portNumber = 0;
+    std::string address;
+    std::string workFolder;
+};
