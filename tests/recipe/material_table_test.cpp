@@ -1,0 +1,125 @@
+// Adding rows to the material table and reading recipe yields.
+#include "recipe/material_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/result.h"
+#include "shell/app_state.h"
+#include "shell/messages.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+TEST(ReadRecipeYield, YieldRegionAndDelimiter) {
+    struct Row {
+        const char *document;
+        bool readable;
+        int yield;
+    } rows[] = {
+        {"{\"id\":\"1\",\"yield\":3,\"ingredients\":[]}", true, 3},
+        {"{\"id\":\"1\",\"ingredients\":[],\"yield\":3,}", true, 1},    // only after "ingredients"
+        {"{\"id\":\"1\",\"x\":1,\"yield\":4,\"z\":1}", true, 4},          // no "ingredients": whole text
+        {"{\"id\":\"1\",\"yield\":0,\"ingredients\":[]}", true, 0},
+        {"{\"id\":\"1\",\"yield\":x,\"ingredients\":[]}", true, 0},
+        {"{\"id\":\"1\",\"yield\":5}", false, 0},                        // no ',' behind the value
+        {"{\"id\":\"1\",\"yield\":5}\"ingredients\"", false, 0},
+        {"{\"id\":\"1\",\"yield\":7}\"ingredients\",", true, 7},          // ',' searched in the whole text
+        {"{\"yield\":2,\"id\":\"1\"}", true, 1},                          // key needs its leading ','
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.document);
+        int yield = -99;
+        EXPECT_EQ(readRecipeYield(row.document, &yield), row.readable);
+        if (row.readable) {
+            EXPECT_EQ(yield, row.yield);
+        }
+    }
+}
+
+class AddMaterialTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
+    }
+    int add(const std::string &name, int depth = 2, int job = 4) {
+        StdoutCapture capture;
+        int result = addMaterial(77, name.c_str(), depth, job, &rowCount, table.data(), errorText);
+        printed = capture.finish();
+        return result;
+    }
+    TempFolder folder;
+    std::vector<MaterialRecord> table;
+    int rowCount = 0;
+    char errorText[ERROR_TEXT_SIZE] = "";
+    std::string printed;
+};
+
+TEST_F(AddMaterialTest, YieldsAndTheirResults) {
+    struct Row {
+        const char *yieldText;
+        int result;
+        int yield;
+        std::string printed;
+    } rows[] = {
+        {"3,", RESULT_OK, 3, ""},
+        {"127,", RESULT_OK, 127, ""},
+        {"0,", RESULT_UNEXPECTED_DOCUMENT, 0, ""},
+        {"x,", RESULT_UNEXPECTED_DOCUMENT, 0, ""},
+        {"128,", RESULT_UNEXPECTED_DOCUMENT, 0, "Unsupported recipe yield 128 for [Item] (1 to 127).\n"},
+        {"-2,", RESULT_UNEXPECTED_DOCUMENT, 0, "Unsupported recipe yield -2 for [Item] (1 to 127).\n"},
+        {"5}", RESULT_UNEXPECTED_DOCUMENT, 0, "CorvaneDB template changed. Message: [1].\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.yieldText);
+        writeFile("cache/Item", std::string("{\"id\":\"5\",\"yield\":") + row.yieldText + "}");
+        errorText[0] = '\0';
+        int before = rowCount;
+        EXPECT_EQ(add("Item"), row.result);
+        EXPECT_EQ(rowCount, before + 1);
+        const MaterialRecord &added = table[rowCount - 1];
+        EXPECT_STREQ(added.name, "Item");
+        EXPECT_EQ(added.yield, row.yield);
+        EXPECT_EQ(added.depth, 2);
+        EXPECT_EQ(added.job, row.result == RESULT_OK ? 4 : 0);
+        EXPECT_EQ(printed, row.printed);
+        EXPECT_EQ(errorText, row.printed);
+    }
+}
+
+TEST_F(AddMaterialTest, SequenceNumbersRunOnAfterAFailure) {
+    writeFile("cache/Good", "{\"id\":\"5\",\"x\":1}");
+    EXPECT_EQ(add("Good"), RESULT_OK);
+    EXPECT_EQ(add("Missing/Name"), RESULT_CACHE_FILE_ERROR);
+    EXPECT_EQ(add("Good"), RESULT_OK);
+    ASSERT_EQ(rowCount, 3);
+    EXPECT_EQ(table[0].sequence, 0);
+    EXPECT_EQ(table[1].sequence, 1);
+    EXPECT_EQ(table[2].sequence, 2);
+    EXPECT_EQ(table[0].yield, 1);
+    EXPECT_EQ(nextSequence, 3);
+}
+
+TEST_F(AddMaterialTest, VerboseLineOnlyWhenVerbose) {
+    writeFile("cache/Good", "{\"id\":\"5\",\"x\":1}");
+    EXPECT_EQ(add("Good"), RESULT_OK);
+    EXPECT_EQ(printed, "");
+    settings.verbose = true;
+    EXPECT_EQ(add("Good"), RESULT_OK);
+    EXPECT_EQ(printed, "Retrieving recipe for Good...  from disk cache\nNew material 77 [Good]\n");
+}
+
+TEST_F(AddMaterialTest, FullTableAndLongNameTakeNoRow) {
+    rowCount = MATERIAL_TABLE_ROWS;
+    EXPECT_EQ(add("Good"), RESULT_TABLE_FULL);
+    EXPECT_EQ(rowCount, MATERIAL_TABLE_ROWS);
+    rowCount = 0;
+    EXPECT_EQ(add(std::string(100, 'n')), RESULT_NAME_TOO_LONG);
+    EXPECT_EQ(rowCount, 0);
+    EXPECT_EQ(nextSequence, 0);
+}
+
+} // namespace
