@@ -1,0 +1,264 @@
+// The item document store: cache hits, search and download against the
+// stand-in web service, the id rules, and a cache that loses nothing.
+#include "data/item_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "data/http_client.h"
+#include "data/result.h"
+#include "shell/app_state.h"
+#include "shell/messages.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+const std::string SAMPLE = DATA_DIR "/sample";
+
+std::string sampleDocument(int id) {
+    return readFile(SAMPLE + "/items/" + std::to_string(id) + ".json");
+}
+
+class ItemStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        openHttpClient();
+    }
+    void TearDown() override {
+        closeHttpClient();
+        std::free(text);
+    }
+
+    int load(const std::string &name) {
+        std::free(text);
+        text = nullptr;
+        itemId = 12345;
+        errorText[0] = '\0';
+        StdoutCapture capture;
+        int result = loadItemDocument(name.c_str(), &text, &itemId, errorText);
+        printed = capture.finish();
+        return result;
+    }
+
+    TempFolder folder;
+    Standin standin{SAMPLE};
+    char *text = nullptr;
+    int itemId = 0;
+    char errorText[ERROR_TEXT_SIZE] = "";
+    std::string printed;
+};
+
+TEST_F(ItemStoreTest, DownloadSearchesThenFetchesAndKeepsTheDocument) {
+    settings.verbose = true;
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    EXPECT_EQ(printed, "Retrieving recipe for Copper Ore... Retrieving index for Copper Ore...  "
+                       "from web\n from web\n");
+    EXPECT_EQ(standin.requests(),
+              (std::vector<std::string>{"/api/search.php?text=Copper%20Ore&lang=en",
+                                        "/db/doc/item/en/3/2001.json"}));
+    EXPECT_EQ(itemId, 2001);
+    EXPECT_EQ(readFile("cache/Copper Ore"), sampleDocument(2001));
+    EXPECT_EQ(listFolder("cache"), "Copper Ore");
+    std::string whole = sampleDocument(2001);
+    EXPECT_EQ(std::string(text), whole.substr(0, whole.find(",\"related\"")));
+}
+
+TEST_F(ItemStoreTest, CacheHitSendsNoRequest) {
+    writeFile("cache/Copper Ore", "{\"item\":{\"name\":\"Copper Ore\",\"id\":\"9\",\"x\":1}}");
+    settings.verbose = true;
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    EXPECT_EQ(printed, "Retrieving recipe for Copper Ore...  from disk cache\n");
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(itemId, 9);
+}
+
+TEST_F(ItemStoreTest, RefreshDownloadsAgainAndReplacesTheFile) {
+    writeFile("cache/Copper Ore", "{\"item\":{\"name\":\"Copper Ore\",\"id\":\"9\",\"x\":1}}");
+    settings.refreshCache = true;
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    EXPECT_EQ(standin.requests().size(), 4u);
+    EXPECT_EQ(readFile("cache/Copper Ore"), sampleDocument(2001));
+    EXPECT_EQ(listFolder("cache"), "Copper Ore");
+}
+
+TEST_F(ItemStoreTest, AetherialFirstResultIsPassedOver) {
+    ASSERT_EQ(load("Bronze Ingot"), RESULT_OK);
+    EXPECT_EQ(itemId, 2011);
+    EXPECT_EQ(standin.requests().back(), "/db/doc/item/en/3/2011.json");
+}
+
+TEST_F(ItemStoreTest, SearchTextIsPercentEncoded) {
+    EXPECT_EQ(load("Salt & Pepper+#%\xc3\xa9~._-"), RESULT_UNEXPECTED_DOCUMENT);
+    ASSERT_EQ(standin.requests().size(), 1u);
+    EXPECT_EQ(standin.requests()[0],
+              "/api/search.php?text=Salt%20%26%20Pepper%2B%23%25%C3%A9~._-&lang=en");
+}
+
+TEST_F(ItemStoreTest, FailedLookupsLeaveTheCacheAsItWas) {
+    const std::string old = "{\"item\":{\"name\":\"Copper Ore\",\"id\":\"9\",\"x\":1}}";
+    const std::string search = "/api/search.php";
+    const std::string document = "/db/doc/item/en/3/2001.json";
+    struct Row {
+        const char *label;
+        std::string rules;
+        int result;
+        std::string printed;
+    } rows[] = {
+        {"search error page", R"([{"path":")" + search + R"(","status":500,"body":"<html>oops</html>"}])",
+         RESULT_UNEXPECTED_DOCUMENT, ""},
+        {"no results", R"([{"path":")" + search + R"(","body":"{\"results\":[],\"total\":0}"}])",
+         RESULT_UNEXPECTED_DOCUMENT, ""},
+        {"name but no item result",
+         R"([{"path":")" + search + R"(","body":"{\"results\":[{\"type\":\"npc\",\"id\":\"3\",\"n\":\"Copper Ore\"}]}"}])",
+         RESULT_UNEXPECTED_DOCUMENT, ""},
+        {"document error page", R"([{"path":")" + document + R"(","status":404,"body":"<html>gone</html>"}])",
+         RESULT_UNEXPECTED_DOCUMENT, ""},
+        {"document id too big",
+         R"([{"path":")" + document + R"(","body":"{\"item\":{\"id\":\"65537\",\"x\":1}}"}])",
+         RESULT_BAD_ITEM_ID, ""},
+        {"document cut short", R"([{"path":")" + document + R"(","truncate":10}])", RESULT_WEB_ERROR,
+         "Web error on [Copper Ore]\n"},
+        {"search cut short", R"([{"path":")" + search + R"(","truncate":10}])", RESULT_WEB_ERROR,
+         "Web error on [Copper Ore]\n"},
+    };
+    for (bool refresh : {false, true}) {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (refresh ? ", refreshing" : ", not cached"));
+            std::remove("cache/Copper Ore");
+            if (refresh) writeFile("cache/Copper Ore", old);
+            settings.refreshCache = refresh;
+            standin.setRules(row.rules);
+            EXPECT_EQ(load("Copper Ore"), row.result);
+            EXPECT_EQ(text, nullptr);
+            EXPECT_EQ(printed, row.printed);
+            EXPECT_EQ(errorText, row.printed);
+            EXPECT_EQ(listFolder("cache"), refresh ? "Copper Ore" : "");
+            if (refresh) {
+                EXPECT_EQ(readFile("cache/Copper Ore"), old);
+            }
+        }
+    }
+}
+
+TEST_F(ItemStoreTest, ServiceOutOfReachIsAWebError) {
+    setenv("CORVANEDB_URL", "http://127.0.0.1:1", 1);
+    EXPECT_EQ(load("Copper Ore"), RESULT_WEB_ERROR);
+    EXPECT_EQ(printed, "Web error on [Copper Ore]\n");
+    EXPECT_STREQ(errorText, "Web error on [Copper Ore]\n");
+    EXPECT_EQ(listFolder("cache"), "");
+}
+
+TEST_F(ItemStoreTest, LongSearchAnswerIsReadWhole) {
+    std::string filler(120000, 'x');
+    standin.setRules(R"([{"path":"/api/search.php","body":"{\"pad\":\")" + filler +
+                     R"(\",\"results\":[{\"type\":\"item\",\"id\":\"2001\",\"n\":\"Copper Ore\"}]}"}])");
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    EXPECT_EQ(itemId, 2001);
+    EXPECT_EQ(readFile("cache/Copper Ore"), sampleDocument(2001));
+}
+
+TEST_F(ItemStoreTest, NamesThatAreNoPlainFileNameSendNothing) {
+    for (const char *name : {"a/b", "../Copper Ore", ".", "..", "", "back\\slash"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(load(name), RESULT_CACHE_FILE_ERROR);
+        std::string message = std::string("Error opening cache file for [") + name +
+                              "]. Ensure the cache folder exists alongside the program.\n";
+        EXPECT_EQ(printed, message);
+        EXPECT_EQ(errorText, message);
+    }
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(listFolder("cache"), "");
+    EXPECT_EQ(listFolder("."), "cache");
+}
+
+TEST_F(ItemStoreTest, NameOver99BytesIsRefusedUnsent) {
+    std::string name(100, 'a');
+    EXPECT_EQ(load(name), RESULT_NAME_TOO_LONG);
+    EXPECT_EQ(printed, "Item name too long (more than 99 bytes): [" + std::string(99, 'a') + "...]\n");
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(load(std::string(99, 'a')), RESULT_UNEXPECTED_DOCUMENT);
+}
+
+TEST_F(ItemStoreTest, MissingCacheFolderAsksForIt) {
+    std::system("rmdir cache");
+    EXPECT_EQ(load("Copper Ore"), RESULT_CACHE_FILE_ERROR);
+    EXPECT_EQ(printed, "Error opening cache file for [Copper Ore]. Ensure the cache folder "
+                       "exists alongside the program.\n");
+    EXPECT_TRUE(standin.requests().empty());
+}
+
+TEST_F(ItemStoreTest, CachedDocumentIdRules) {
+    struct Row {
+        const char *document;
+        int result;
+        int id;
+    } rows[] = {
+        {"{\"id\":\"42\",\"x\":1}", RESULT_OK, 42},
+        {"{\"id\":42,\"x\":1}", RESULT_OK, 42},
+        {"{\"a\":{\"id\":7,\"b\":1},\"id\":\"42\",\"x\":1}", RESULT_OK, 42}, // quoted form wins
+        {"{\"id\":\"0\",\"x\":1}", RESULT_UNEXPECTED_DOCUMENT, 0},
+        {"{\"x\":1}", RESULT_UNEXPECTED_DOCUMENT, 0},
+        {"", RESULT_UNEXPECTED_DOCUMENT, 0},
+        {"{\"id\":\"65536\",\"x\":1}", RESULT_OK, 65536},
+        {"{\"id\":\"65537\",\"x\":1}", RESULT_BAD_ITEM_ID, 0},
+        {"{\"id\":\"-1\",\"x\":1}", RESULT_OK, -1},
+        {"{\"id\":\"99999999999\",\"x\":1}", RESULT_BAD_ITEM_ID, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.document);
+        writeFile("cache/Thing", row.document);
+        EXPECT_EQ(load("Thing"), row.result);
+        EXPECT_EQ(printed, "");
+        if (row.result == RESULT_OK) {
+            EXPECT_EQ(itemId, row.id);
+        } else {
+            EXPECT_EQ(itemId, 12345);
+            EXPECT_EQ(text, nullptr);
+        }
+    }
+    EXPECT_TRUE(standin.requests().empty());
+}
+
+TEST_F(ItemStoreTest, TextIsCutBeforeRelatedButTheFileKeepsIt) {
+    const std::string document = "{\"id\":\"5\",\"a\":1,\"related\":[{\"yield\":9}],\"related\":2}";
+    writeFile("cache/Thing", document);
+    ASSERT_EQ(load("Thing"), RESULT_OK);
+    EXPECT_STREQ(text, "{\"id\":\"5\",\"a\":1");
+    EXPECT_EQ(readFile("cache/Thing"), document);
+}
+
+TEST_F(ItemStoreTest, CacheEntryThatIsAFolderIsAReadError) {
+    std::system("mkdir 'cache/Odd Thing'");
+    EXPECT_EQ(load("Odd Thing"), RESULT_CACHE_FILE_ERROR);
+    EXPECT_EQ(printed, "Error reading cache file for [Odd Thing].\n");
+}
+
+TEST(ChooseSearchResult, AnswersAndTheirChoice) {
+    struct Row {
+        const char *answer;
+        bool chosen;
+        int id;
+    } rows[] = {
+        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Aetherial Ring\"},{\"type\":\"item\",\"id\":\"12\",\"n\":\"Ring\"}]", true, 12},
+        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"aetherial Ring\"},{\"type\":\"item\",\"id\":\"12\",\"n\":\"Ring\"}]", true, 11},
+        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Ring\"}]", true, 11},
+        {"[{\"type\":\"item\",\"id\":\"11\",\"x\":\"Ring\"}]", false, 0},
+        {"[{\"type\":\"npc\",\"id\":\"11\",\"n\":\"Ring\"}]", false, 0},
+        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Aetherial Ring\"}]", false, 0},
+        {"{\"n\":\"x\"}{\"type\":\"item\",\"id\":\"11", false, 0},
+        {"{\"n\":\"x\"}{\"type\":\"item\",\"id\":\" 12x\"", true, 12},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.answer);
+        int id = 0;
+        EXPECT_EQ(chooseSearchResult(row.answer, &id), row.chosen);
+        EXPECT_EQ(id, row.id);
+    }
+}
+
+} // namespace
