@@ -1,0 +1,161 @@
+// The core data: first-time download, loading, the cut, and name lookups.
+#include "data/core_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "data/http_client.h"
+#include "shell/app_state.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+const std::string SAMPLE = DATA_DIR "/sample";
+const std::string CORE_PATH = "/db/doc/core/en/3/data.json";
+
+class CoreDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        openHttpClient();
+    }
+    void TearDown() override {
+        closeHttpClient();
+        freeCoreData();
+    }
+    bool load() {
+        freeCoreData();
+        StdoutCapture capture;
+        bool loaded = loadCoreData();
+        printed = capture.finish();
+        return loaded;
+    }
+    TempFolder folder;
+    Standin standin{SAMPLE};
+    std::string printed;
+};
+
+TEST_F(CoreDataTest, FirstStartDownloadsAfterTheNoticeThenStaysSilent) {
+    ASSERT_TRUE(load());
+    EXPECT_EQ(printed, "Loading CorvaneDB core for the first time...\n");
+    EXPECT_EQ(standin.requests(), std::vector<std::string>{CORE_PATH});
+    std::string file = readFile(SAMPLE + "/core.json");
+    EXPECT_EQ(readFile("cache/corvanedbcore"), file);
+    EXPECT_EQ(listFolder("cache"), "corvanedbcore");
+    EXPECT_STREQ(coreData, file.substr(file.find("\"ingredients\":")).c_str());
+
+    standin.clearLog();
+    ASSERT_TRUE(load());
+    EXPECT_EQ(printed, "");
+    EXPECT_TRUE(standin.requests().empty());
+}
+
+TEST_F(CoreDataTest, UselessDownloadsLeaveNoFileBehind) {
+    struct Row {
+        const char *label;
+        std::string rules;
+        std::string message;
+    } rows[] = {
+        {"error page", R"([{"path":")" + CORE_PATH + R"(","status":500,"body":"<html>down</html>"}])",
+         "The answer of " + standin.baseAddress() + CORE_PATH + " holds no CorvaneDB core data.\n"},
+        {"empty answer", R"([{"path":")" + CORE_PATH + R"(","body":""}])",
+         "The answer of " + standin.baseAddress() + CORE_PATH + " holds no CorvaneDB core data.\n"},
+        {"cut short", R"([{"path":")" + CORE_PATH + R"(","truncate":20}])",
+         "Cannot open " + standin.baseAddress() + CORE_PATH + "\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        standin.setRules(row.rules);
+        EXPECT_FALSE(load());
+        EXPECT_EQ(printed, "Loading CorvaneDB core for the first time...\n" + row.message);
+        EXPECT_EQ(coreData, nullptr);
+        EXPECT_EQ(listFolder("cache"), "");
+    }
+}
+
+TEST_F(CoreDataTest, ServiceOutOfReachSaysCannotOpen) {
+    setenv("CORVANEDB_URL", "http://127.0.0.1:1", 1);
+    EXPECT_FALSE(load());
+    EXPECT_EQ(printed, "Loading CorvaneDB core for the first time...\n"
+                       "Cannot open http://127.0.0.1:1/db/doc/core/en/3/data.json\n");
+    EXPECT_EQ(listFolder("cache"), "");
+}
+
+TEST_F(CoreDataTest, MissingCacheFolderIsReportedWithoutARequest) {
+    std::system("rmdir cache");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(printed, "Cannot find the cache folder. Ensure the cache folder exists alongside "
+                       "the program.\n");
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(listFolder("."), "");
+}
+
+TEST_F(CoreDataTest, FileWithoutIngredientsIsNotUsed) {
+    writeFile("cache/corvanedbcore", "<html>Service unavailable</html>");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(printed, "The CorvaneDB core data in cache/corvanedbcore holds no item names. "
+                       "Delete the file to download it again.\n");
+    EXPECT_EQ(coreData, nullptr);
+    EXPECT_TRUE(standin.requests().empty());
+}
+
+TEST_F(CoreDataTest, TextBeginsAtTheFirstIngredientsKey) {
+    struct Row {
+        std::string file;
+        const char *loaded;
+    } rows[] = {
+        {"{\"a\":1,\"ingredients\":{\"1\":{\"name\":\"X\"}},\"ingredients\":2}",
+         "\"ingredients\":{\"1\":{\"name\":\"X\"}},\"ingredients\":2}"},
+        {"\"ingredients\":{}", "\"ingredients\":{}"},
+        {std::string("\"ingredients\":{\"1\":{\"name\":\"X\"}}\0tail", 37),
+         "\"ingredients\":{\"1\":{\"name\":\"X\"}}"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.loaded);
+        writeFile("cache/corvanedbcore", row.file);
+        ASSERT_TRUE(load());
+        EXPECT_STREQ(coreData, row.loaded);
+    }
+}
+
+TEST_F(CoreDataTest, LookupsFindOnlyWholeEntriesBehindTheKey) {
+    writeFile("cache/corvanedbcore",
+              "{\"notes\":{\"7\":{\"name\":\"Before\"}},\"ingredients\":{"
+              "\"12061\":{\"name\":\"Lake Eel\"},\"2061\":{\"name\":\"Distilled Water\"},"
+              "\"30\":{\"name\":\"Say \\\"Hi\\\"\"},\"31\":{\"name\":\"\"},"
+              "\"-4\":{\"name\":\"Negative\"},\"32\":{\"icon\":1,\"name\":\"Icon First\"},"
+              "\"33\":{\"name\":\"No end");
+    ASSERT_TRUE(load());
+    struct Row {
+        int id;
+        bool found;
+        const char *name;
+    } rows[] = {
+        {2061, true, "Distilled Water"}, {12061, true, "Lake Eel"},
+        {7, false, "unchanged"},         {30, true, "Say \\"},
+        {31, true, ""},                  {-4, true, "Negative"},
+        {32, false, "unchanged"},        {33, true, ""},
+        {61, false, "unchanged"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.id);
+        char name[CORE_NAME_BUFFER_SIZE] = "unchanged";
+        EXPECT_EQ(lookupCoreItemName(row.id, name), row.found);
+        EXPECT_STREQ(name, row.name);
+    }
+}
+
+TEST_F(CoreDataTest, OverlongNameIsCutToTheBuffer) {
+    writeFile("cache/corvanedbcore",
+              "\"ingredients\":{\"1\":{\"name\":\"" + std::string(5000, 'n') + "\"}}");
+    ASSERT_TRUE(load());
+    char name[CORE_NAME_BUFFER_SIZE];
+    ASSERT_TRUE(lookupCoreItemName(1, name));
+    EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
+}
+
+} // namespace
