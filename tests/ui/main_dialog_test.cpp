@@ -1,0 +1,499 @@
+// The main dialog on the offscreen platform: its controls and keyboard
+// order, its warnings, and whole generations over documents in a temporary
+// cache folder or from the stand-in web service.
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/core_data.h"
+#include "recipe/material_table.h"
+#include "shell/app_state.h"
+#include "shell/messages.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+#include "ui/window.h"
+
+namespace {
+
+// A small recipe world. Brass Lamp needs 2 Brass Fitting (yield 4), 1 Wind
+// Shard and 2 Shardstone; a Brass Fitting needs 3 Zinc Ore and 1 Wind
+// Shard. Zinc Ore's name is only in the core data (its object in the
+// document begins with its id). Sources: Wind Shard node 306, Shardstone
+// node 309, Zinc Ore vendor 1001234, Brass Fitting none.
+const char BRASS_LAMP[] =
+    R"({"item":{"name":"Brass Lamp","id":"100","ilvl":20,"craft":[{"id":"30100","job":3,)"
+    R"("rlvl":20,"ingredients":[{"id":101,"amount":2},{"id":102,"amount":1},)"
+    R"({"id":103,"amount":2}]}]},"ingredients":[{"name":"Brass Fitting","id":101,"ilvl":15},)"
+    R"({"name":"Wind Shard","id":102,"ilvl":1},{"name":"Shardstone","id":103,"ilvl":8}],)"
+    R"("related":[]})";
+const char BRASS_FITTING[] =
+    R"({"item":{"name":"Brass Fitting","id":"101","ilvl":15,"craft":[{"id":"30101","job":1,)"
+    R"("rlvl":15,"yield":4,"ingredients":[{"id":104,"amount":3},{"id":102,"amount":1}]}]},)"
+    R"("ingredients":[{"id":104,"name":"Zinc Ore","ilvl":5},)"
+    R"({"name":"Wind Shard","id":102,"ilvl":1}],"related":[]})";
+const char WIND_SHARD[] = R"({"item":{"name":"Wind Shard","id":"102","ilvl":1,"nodes":[306]},"related":[]})";
+const char SHARDSTONE[] = R"({"item":{"name":"Shardstone","id":"103","ilvl":8,"nodes":[309]},"related":[]})";
+const char ZINC_ORE[] =
+    R"({"item":{"name":"Zinc Ore","id":"104","ilvl":5,"vendors":[1001234]},"related":[]})";
+// A recipe whose ingredient list never ends: the template report "3".
+const char BROKEN_RECIPE[] =
+    R"({"item":{"name":"Broken Recipe","id":"105","craft":[{"job":1,"ingredients":[{"id":101,"amount":1}})";
+
+const char CORE_DATA[] = R"("ingredients":{"104":{"name":"Zinc Ore","cat":41}})";
+
+// Brass Lamp 3 (or three lines of Brass Lamp 1), sorted by source.
+const char BRASS_LAMP_3_ALL[] = "Shopping list:\r\n"
+                                "    5\tWind Shard\r\n"
+                                "    6\tShardstone\r\n"
+                                "    6\tZinc Ore\r\n"
+                                "    2\tBrass Fitting (2 x 4 for 6)\r\n";
+const char BRASS_LAMP_3_NO_CRYSTALS[] = "Shopping list:\r\n"
+                                        "    6\tShardstone\r\n"
+                                        "    6\tZinc Ore\r\n"
+                                        "    2\tBrass Fitting (2 x 4 for 6)\r\n";
+
+// Records each caption the button paints with, once per change.
+class CaptionRecorder : public QObject {
+public:
+    explicit CaptionRecorder(QPushButton *button) : button(button) {
+        button->installEventFilter(this);
+    }
+    ~CaptionRecorder() override { button->removeEventFilter(this); }
+    std::vector<std::string> captions;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == button && event->type() == QEvent::Paint) {
+            std::string caption = button->text().toStdString();
+            if (captions.empty() || captions.back() != caption) captions.push_back(caption);
+        }
+        return false;
+    }
+
+private:
+    QPushButton *button;
+};
+
+// What a modal message box showed before it was dismissed.
+struct SeenBox {
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool ownedByDialog = false;
+};
+
+// Waits (through a timer of the event loop that the box runs) for the next
+// modal message box, records it, runs `whileOpen`, and presses its OK.
+class ModalBoxDismisser : public QObject {
+public:
+    explicit ModalBoxDismisser(SeenBox *seen, std::function<void()> whileOpen = {})
+        : seen(seen), whileOpen(std::move(whileOpen)) {
+        connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+        timer.start(10);
+    }
+
+private:
+    void poll() {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || seen->seen) return;
+        seen->seen = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        seen->ownedByDialog = box->parentWidget() == static_cast<QWidget *>(dialogWindow);
+        if (whileOpen) whileOpen();
+        timer.stop();
+        box->button(QMessageBox::Ok)->click();
+    }
+
+    SeenBox *seen;
+    std::function<void()> whileOpen;
+    QTimer timer;
+};
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        folder = std::make_unique<TempFolder>();
+        coreData = strdup(CORE_DATA);
+        dialog = std::make_unique<MainDialog>();
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+
+    void TearDown() override {
+        dialog.reset();
+        freeCoreData();
+        setMessageBoxHooks(nullptr);
+        folder.reset();
+        resetAppState();
+    }
+
+    template <typename T> T *control(const char *name) {
+        T *found = dialog->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QPlainTextEdit *recipeBox() { return control<QPlainTextEdit>("recipeEdit"); }
+    QPlainTextEdit *listBox() { return control<QPlainTextEdit>("shoppingListEdit"); }
+    QPushButton *button() { return control<QPushButton>("generateButton"); }
+    QProgressBar *bar() { return control<QProgressBar>("progressBar"); }
+    QCheckBox *box(const char *name) { return control<QCheckBox>(name); }
+
+    static void cacheBrassLampWorld() {
+        writeFile("cache/Brass Lamp", BRASS_LAMP);
+        writeFile("cache/Brass Fitting", BRASS_FITTING);
+        writeFile("cache/Wind Shard", WIND_SHARD);
+        writeFile("cache/Shardstone", SHARDSTONE);
+        writeFile("cache/Zinc Ore", ZINC_ORE);
+    }
+
+    // Puts `recipes` into the recipe box and presses Generate.
+    void generate(const std::string &recipes) {
+        recipeBox()->setPlainText(QString::fromStdString(recipes));
+        // Paint what is pending first, so that only the run's own paints
+        // follow.
+        QApplication::processEvents();
+        button()->click();
+    }
+
+    std::unique_ptr<TempFolder> folder;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(MainDialogTest, ControlsHaveTheTemplateTextsAndInitialState) {
+    EXPECT_TRUE(control<QLabel>("instructionLabel")
+                    ->text()
+                    .startsWith("Paste your recipe list below to generate a shopping list. If you "
+                                "need more than one (1) item, type the quantity after the item "
+                                "name,"));
+    struct Row {
+        const char *name;
+        const char *text;
+        bool ticked;
+    } rows[] = {
+        {"omitCrystalsBox", "Omit crystals", true},
+        {"dontCraftSoldBox", "Don't craft items sold by merchants", true},
+        {"craftBeastTribeBox", "Craft beast tribe items", true},
+        {"craftMaterialGearBox", "Craft material gear", true},
+        {"refreshCacheBox", "Refresh cache", false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        QCheckBox *checkBox = box(row.name);
+        ASSERT_NE(checkBox, nullptr);
+        EXPECT_EQ(checkBox->text().toStdString(), row.text);
+        EXPECT_EQ(checkBox->isChecked(), row.ticked);
+        EXPECT_FALSE(checkBox->isTristate());
+        EXPECT_FALSE(checkBox->focusPolicy() & Qt::TabFocus);
+    }
+    EXPECT_EQ(button()->text(), "Generate");
+    EXPECT_FALSE(button()->isDefault());
+    EXPECT_FALSE(button()->autoDefault());
+    EXPECT_EQ(bar()->minimum(), 0);
+    EXPECT_EQ(bar()->maximum(), 100);
+    EXPECT_EQ(bar()->value(), 0);
+    EXPECT_FALSE(bar()->isTextVisible());
+    EXPECT_TRUE(recipeBox()->toPlainText().isEmpty());
+    EXPECT_FALSE(recipeBox()->isReadOnly());
+    EXPECT_EQ(recipeBox()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_TRUE(listBox()->toPlainText().isEmpty());
+    EXPECT_TRUE(listBox()->isReadOnly());
+    EXPECT_EQ(listBox()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(QApplication::focusWidget(), recipeBox());
+    EXPECT_EQ(dialogWindow, static_cast<void *>(static_cast<QWidget *>(dialog.get())));
+}
+
+TEST_F(MainDialogTest, WindowIsFixedWithOnlyACloseBox) {
+    Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_EQ(dialog->size(), dialog->minimumSize());
+}
+
+TEST_F(MainDialogTest, ControlsLieInsideTheWindowWithoutOverlapping) {
+    const char *names[] = {"instructionLabel", "recipeEdit",      "omitCrystalsBox",
+                           "dontCraftSoldBox", "craftBeastTribeBox", "craftMaterialGearBox",
+                           "generateButton",   "progressBar",     "refreshCacheBox",
+                           "shoppingListEdit"};
+    std::vector<QRect> rects;
+    for (const char *name : names) {
+        QWidget *widget = control<QWidget>(name);
+        ASSERT_NE(widget, nullptr);
+        rects.push_back(widget->geometry());
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(dialog->rect().contains(widget->geometry()));
+        EXPECT_FALSE(widget->geometry().isEmpty());
+    }
+    for (std::size_t i = 0; i < rects.size(); ++i)
+        for (std::size_t j = i + 1; j < rects.size(); ++j) {
+            SCOPED_TRACE(std::string(names[i]) + " and " + names[j]);
+            EXPECT_FALSE(rects[i].intersects(rects[j]));
+        }
+    // The template's rows: the four options on one line, the refresh box
+    // between the button and the bar.
+    EXPECT_EQ(rects[2].top(), rects[3].top());
+    EXPECT_EQ(rects[3].top(), rects[5].top());
+    EXPECT_LT(rects[6].right(), rects[8].left());
+    EXPECT_LT(rects[8].right(), rects[7].left());
+    EXPECT_LT(rects[1].bottom(), rects[2].top());
+    EXPECT_LT(rects[7].bottom(), rects[9].top());
+}
+
+TEST_F(MainDialogTest, DialogUnitsFollowTheFont) {
+    struct Row {
+        DialogBaseUnits units;
+        int x, y, w, h;
+        QRect pixels;
+    } rows[] = {
+        {{6, 13}, 424, 427, 0, 0, QRect(636, 694, 0, 0)},
+        {{6, 13}, 0, 0, 424, 427, QRect(0, 0, 636, 694)},
+        {{6, 13}, 3, 12, 418, 160, QRect(5, 20, 627, 260)},
+        {{7, 16}, 121, 196, 298, 14, QRect(212, 392, 521, 28)},
+        {{8, 16}, 1, 1, 1, 1, QRect(2, 2, 2, 2)},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::to_string(row.x) + "," + std::to_string(row.y));
+        EXPECT_EQ(mapDialogRect(row.units, row.x, row.y, row.w, row.h), row.pixels);
+    }
+}
+
+TEST_F(MainDialogTest, TabMovesThroughRecipesGenerateAndList) {
+    struct Row {
+        Qt::Key key;
+        const char *from;
+        const char *to;
+    } rows[] = {
+        {Qt::Key_Tab, "recipeEdit", "generateButton"},
+        {Qt::Key_Tab, "generateButton", "shoppingListEdit"},
+        {Qt::Key_Tab, "shoppingListEdit", "recipeEdit"},
+        {Qt::Key_Backtab, "recipeEdit", "shoppingListEdit"},
+        {Qt::Key_Backtab, "shoppingListEdit", "generateButton"},
+        {Qt::Key_Backtab, "generateButton", "recipeEdit"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.from) + " -> " + row.to);
+        ASSERT_EQ(QApplication::focusWidget()->objectName().toStdString(), row.from);
+        QTest::keyClick(QApplication::focusWidget(), row.key);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), row.to);
+    }
+    EXPECT_TRUE(recipeBox()->toPlainText().isEmpty()) << "Tab must not be typed";
+}
+
+TEST_F(MainDialogTest, ReturnInTheRecipeBoxStartsANewLine) {
+    QTest::keyClicks(recipeBox(), "Brass Lamp 1");
+    QTest::keyClick(recipeBox(), Qt::Key_Return);
+    QTest::keyClicks(recipeBox(), "Wind Shard 2");
+    EXPECT_EQ(recipeBox()->toPlainText(), "Brass Lamp 1\nWind Shard 2");
+    EXPECT_TRUE(listBox()->toPlainText().isEmpty());
+    EXPECT_EQ(bar()->value(), 0);
+}
+
+TEST_F(MainDialogTest, LongRecipeLinesScrollSidewaysInsteadOfWrapping) {
+    recipeBox()->setPlainText(QString(2000, 'x'));
+    recipeBox()->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    EXPECT_EQ(recipeBox()->document()->lineCount(), 1);
+    EXPECT_GT(recipeBox()->horizontalScrollBar()->value(), 0);
+}
+
+TEST_F(MainDialogTest, ListBoxIsReadOnlyButSelectableAndCopyable) {
+    cacheBrassLampWorld();
+    generate("Brass Lamp 3");
+    ASSERT_EQ(dialog->shoppingListText(), BRASS_LAMP_3_NO_CRYSTALS);
+    QTest::keyClick(recipeBox(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), listBox());
+    QTest::keyClicks(listBox(), "typed");
+    QTest::keyClick(listBox(), Qt::Key_Delete);
+    QString shown = "Shopping list:\n    6\tShardstone\n    6\tZinc Ore\n"
+                    "    2\tBrass Fitting (2 x 4 for 6)\n";
+    EXPECT_EQ(listBox()->toPlainText(), shown);
+    QApplication::clipboard()->clear();
+    QTest::keySequence(listBox(), QKeySequence::SelectAll);
+    QTest::keySequence(listBox(), QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(), shown);
+}
+
+TEST_F(MainDialogTest, RefusedListsShowAWarningAndChangeNothingElse) {
+    cacheBrassLampWorld();
+    std::string justTooBig = "Brass Lamp 1" + std::string(499994, '\n'); // 12 + 2 * 499994 bytes
+    struct Row {
+        const char *label;
+        std::string recipes;
+        const char *warning;
+    } rows[] = {
+        {"empty", "", "Recipe list empty"},
+        {"1000000 bytes with CR LF line ends", justTooBig, "Recipe list too big"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        generate("Brass Lamp 3"); // leaves a list, the bar at 99 and settings as ticked
+        ASSERT_EQ(bar()->value(), 99);
+        box("refreshCacheBox")->setChecked(true);
+        box("omitCrystalsBox")->setChecked(false);
+        settings.refreshCache = false;
+        std::vector<int> barValues;
+        QMetaObject::Connection watch = QObject::connect(
+            bar(), &QProgressBar::valueChanged, [&](int value) { barValues.push_back(value); });
+        CaptionRecorder captions(button());
+        SeenBox seen;
+        ModalBoxDismisser dismisser(&seen);
+        generate(row.recipes);
+        QObject::disconnect(watch);
+        ASSERT_TRUE(seen.seen);
+        EXPECT_EQ(seen.text.toStdString(), row.warning);
+        EXPECT_EQ(seen.title.toStdString(), row.warning);
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_TRUE(seen.ownedByDialog);
+        EXPECT_EQ(barValues, std::vector<int>{0});
+        for (const std::string &caption : captions.captions) EXPECT_EQ(caption, "Generate");
+        EXPECT_EQ(button()->text(), "Generate");
+        EXPECT_EQ(dialog->shoppingListText(), BRASS_LAMP_3_NO_CRYSTALS);
+        EXPECT_TRUE(box("refreshCacheBox")->isChecked());
+        // The options are read before the list is looked at.
+        EXPECT_TRUE(settings.refreshCache);
+        EXPECT_FALSE(settings.omitCrystals);
+        box("refreshCacheBox")->setChecked(false);
+        box("omitCrystalsBox")->setChecked(true);
+    }
+}
+
+TEST_F(MainDialogTest, ListOf999999BytesIsAccepted) {
+    cacheBrassLampWorld();
+    // 13 bytes and 499993 line breaks of 2 bytes: one line.
+    std::string recipes = "Brass Lamp 11" + std::string(499993, '\n');
+    CaptionRecorder captions(button());
+    generate(recipes);
+    EXPECT_EQ(captions.captions, (std::vector<std::string>{"49%", "99%", "Generate"}));
+    EXPECT_EQ(dialog->shoppingListText().substr(0, 30), "Shopping list:\r\n    22\tShardst");
+}
+
+TEST_F(MainDialogTest, CompletedGenerationWritesTheSortedList) {
+    cacheBrassLampWorld();
+    struct Row {
+        const char *label;
+        std::string recipes;
+        bool omitCrystals;
+        std::string list;
+    } rows[] = {
+        {"crystals omitted: ' Shard' hidden, 'Shardstone' shown", "Brass Lamp 3", true,
+         BRASS_LAMP_3_NO_CRYSTALS},
+        {"crystals shown", "Brass Lamp 3", false, BRASS_LAMP_3_ALL},
+        {"three lines add up like one", "Brass Lamp 1\r\nBrass Lamp 1\r\n\r\nBrass Lamp 1\r\n",
+         false, BRASS_LAMP_3_ALL},
+        {"quantity after blanks and a tab-free name", "Brass Lamp    2", true,
+         "Shopping list:\r\n    4\tShardstone\r\n    3\tZinc Ore\r\n"
+         "    1\tBrass Fitting (1 x 4 for 4)\r\n"},
+        {"wide numbers take the room they need", "Brass Lamp 50000", true,
+         "Shopping list:\r\n100000\tShardstone\r\n75000\tZinc Ore\r\n"
+         "25000\tBrass Fitting (25000 x 4 for 100000)\r\n"},
+        {"quantity 0 adds empty rows", "Brass Lamp 0", false,
+         "Shopping list:\r\n    0\tBrass Fitting\r\n    0\tWind Shard\r\n    0\tShardstone\r\n"},
+        {"only line breaks", "\n\n\n", true, "Shopping list:\r\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        box("omitCrystalsBox")->setChecked(row.omitCrystals);
+        box("refreshCacheBox")->setChecked(false);
+        generate(row.recipes);
+        EXPECT_EQ(dialog->shoppingListText(), row.list);
+        QString shown = QString::fromStdString(row.list).replace("\r\n", "\n");
+        EXPECT_EQ(listBox()->toPlainText(), shown);
+        EXPECT_EQ(bar()->value(), 99);
+        EXPECT_EQ(button()->text(), "Generate");
+        EXPECT_EQ(settings.omitCrystals, row.omitCrystals);
+    }
+}
+
+TEST_F(MainDialogTest, OptionBoxesAreCopiedIntoTheSettings) {
+    cacheBrassLampWorld();
+    struct Row {
+        bool omit, dontCraft, beastTribe, materialGear;
+    } rows[] = {
+        {true, true, true, true},
+        {false, true, false, true},
+        {true, false, true, false},
+        {false, false, false, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::to_string(row.omit) + std::to_string(row.dontCraft) +
+                     std::to_string(row.beastTribe) + std::to_string(row.materialGear));
+        box("omitCrystalsBox")->setChecked(row.omit);
+        box("dontCraftSoldBox")->setChecked(row.dontCraft);
+        box("craftBeastTribeBox")->setChecked(row.beastTribe);
+        box("craftMaterialGearBox")->setChecked(row.materialGear);
+        settings.verbose = false;
+        generate("Brass Lamp 1");
+        EXPECT_EQ(settings.omitCrystals, row.omit);
+        EXPECT_EQ(settings.dontCraftSoldItems, row.dontCraft);
+        EXPECT_EQ(settings.craftBeastTribeItems, row.beastTribe);
+        EXPECT_EQ(settings.craftMaterialGear, row.materialGear);
+        EXPECT_FALSE(settings.refreshCache);
+        EXPECT_FALSE(settings.verbose);
+        // Nothing but the refresh box is changed by a generation.
+        EXPECT_EQ(box("omitCrystalsBox")->isChecked(), row.omit);
+        EXPECT_EQ(box("dontCraftSoldBox")->isChecked(), row.dontCraft);
+    }
+}
+
+TEST_F(MainDialogTest, ProgressAndCaptionsDuringARun) {
+    cacheBrassLampWorld();
+    struct Row {
+        const char *label;
+        std::string recipes;
+        std::vector<int> barValues;
+        std::vector<std::string> captions;
+    } rows[] = {
+        {"one line", "Brass Lamp 1", {0, 49, 99}, {"49%", "99%", "Generate"}},
+        {"three lines",
+         "Brass Lamp 1\r\nBrass Lamp 1\r\nBrass Lamp 1",
+         {0, 24, 49, 74, 99},
+         {"24%", "49%", "74%", "99%", "Generate"}},
+        {"blank lines are not counted",
+         "\r\nBrass Lamp 1\r\n\r\n\n\rBrass Lamp 1\r\n\r\nBrass Lamp 1\r\n",
+         {0, 24, 49, 74, 99},
+         {"24%", "49%", "74%", "99%", "Generate"}},
+        {"no lines", "\r\n", {0, 99}, {"99%", "Generate"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        // Start every run from a bar that is not at 0, so its reset is seen.
+        bar()->setValue(7);
+        std::vector<int> barValues;
+        QMetaObject::Connection watch = QObject::connect(
+            bar(), &QProgressBar::valueChanged, [&](int value) { barValues.push_back(value); });
+        CaptionRecorder captions(button());
+        generate(row.recipes);
+        QObject::disconnect(watch);
+        EXPECT_EQ(barValues, row.barValues);
+        EXPECT_EQ(captions.captions, row.captions);
+    }
+}

@@ -1,0 +1,21 @@
+// Runs the window layer's tests with a real application object on the
+// offscreen platform, so that no display is needed.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include "data/http_client.h"
+#include "recipe/material_table.h"
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    httpTimeoutSeconds = 20;
+    openHttpClient();
+    allocMaterialTable();
+    int result = RUN_ALL_TESTS();
+    freeMaterialTable();
+    closeHttpClient();
+    return result;
+}
