@@ -1,6 +1,7 @@
 // Loading, first-time download and name lookup of the core data document.
 #include "data/core_data.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,10 @@ bool loadCoreData() {
     char path[PATH_BUFFER_SIZE];
     formCachePath(CORE_DATA_FILE, path, sizeof path);
     std::FILE *file = std::fopen(path, "rb");
+    if (!file && errno != ENOENT) {
+        showFormatted("Error reading cache file for [%s].", path);
+        return false;
+    }
     if (!file) {
         if (!downloadCoreData(path)) return false;
         file = std::fopen(path, "rb");

@@ -1,6 +1,7 @@
 // Item documents from the cache folder, or by search and download.
 #include "data/item_store.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -180,10 +181,16 @@ int loadItemDocument(const char *name, char **documentText, int *itemId, char *e
     char *work = static_cast<char *>(std::malloc(WORK_BUFFER_SIZE));
     bool plain = isPlainFileName(name) && formCachePath(name, path, PATH_BUFFER_SIZE);
     std::FILE *cached = plain ? std::fopen(path, "rb") : nullptr;
+    bool unreadable = plain && !cached && errno != ENOENT;
     if (settings.verbose) std::printf("Retrieving recipe for %s... ", name);
     char *text = nullptr;
     int id = 0;
-    if (cached && !settings.refreshCache) {
+    if (unreadable) {
+        // Something stands under that name that cannot be opened: leave it
+        // alone rather than replace it with a download.
+        reportFailure(errorText, "Error reading cache file for [%s].\n", name);
+        result = RESULT_CACHE_FILE_ERROR;
+    } else if (cached && !settings.refreshCache) {
         if (settings.verbose) std::printf(" from disk cache\n");
         result = readDocument(cached, name, &text, &id, errorText);
         std::fclose(cached);

@@ -159,3 +159,14 @@ TEST_F(CoreDataTest, OverlongNameIsCutToTheBuffer) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CoreDataTest, CoreFileThatCannotBeOpenedIsNotReplaced) {
+    std::system("ln -s loop cache/corvanedbcore && ln -s corvanedbcore cache/loop");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(printed, "Error reading cache file for [cache/corvanedbcore].\n");
+    EXPECT_TRUE(standin.requests().empty());
+}
+
+} // namespace

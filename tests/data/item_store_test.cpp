@@ -262,3 +262,19 @@ TEST(ChooseSearchResult, AnswersAndTheirChoice) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ItemStoreTest, CacheEntryThatCannotBeOpenedIsLeftAlone) {
+    std::system("ln -s loop 'cache/Copper Ore' && ln -s 'Copper Ore' cache/loop");
+    for (bool refresh : {false, true}) {
+        SCOPED_TRACE(refresh);
+        settings.refreshCache = refresh;
+        EXPECT_EQ(load("Copper Ore"), RESULT_CACHE_FILE_ERROR);
+        EXPECT_EQ(printed, "Error reading cache file for [Copper Ore].\n");
+    }
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(listFolder("cache"), "Copper Ore loop");
+}
+
+} // namespace
