@@ -1,9 +1,229 @@
-// The main dialog: not built yet; window mode says so and ends.
+// The main dialog and its event loop.
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include "shell/app_state.h"
 #include "ui/window.h"
 
-#include "shell/messages.h"
+// The dialog font: the desktop's dialog font at 8 points.
+static const int DIALOG_FONT_POINTS = 8;
+
+// Distance of the text boxes' tab stops in horizontal dialog units.
+static const int TAB_STOP_UNITS = 32;
+
+static const char INSTRUCTION_TEXT[] =
+    "Paste your recipe list below to generate a shopping list. If you need more than one (1) "
+    "item, type the quantity after the item name,";
+
+DialogBaseUnits dialogBaseUnits(const QFont &font) {
+    QFontMetrics metrics(font);
+    int alphabetWidth = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    // Half of the width per 26 letters, rounded: the width per letter
+    // rounded to the nearest pixel.
+    return {(alphabetWidth / 26 + 1) / 2, metrics.height()};
+}
+
+// value * numerator / denominator rounded to the nearest integer, halves
+// away from zero (the template's coordinates are never negative).
+static int scaleRounded(int value, int numerator, int denominator) {
+    return (value * numerator + denominator / 2) / denominator;
+}
+
+QRect mapDialogRect(const DialogBaseUnits &units, int x, int y, int width, int height) {
+    int left = scaleRounded(x, units.horizontal, 4);
+    int right = scaleRounded(x + width, units.horizontal, 4);
+    int top = scaleRounded(y, units.vertical, 8);
+    int bottom = scaleRounded(y + height, units.vertical, 8);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// A multi-line text box that scrolls sideways instead of wrapping and
+// leaves Tab to the focus chain.
+static QPlainTextEdit *makeTextBox(QWidget *parent, const char *objectName) {
+    auto *box = new QPlainTextEdit(parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setTabChangesFocus(true);
+    box->setFocusPolicy(Qt::StrongFocus);
+    return box;
+}
+
+// An automatic check box that the mouse reaches but the Tab key skips.
+static QCheckBox *makeCheckBox(QWidget *parent, const char *objectName, const char *text,
+                               bool ticked) {
+    auto *box = new QCheckBox(QString::fromUtf8(text), parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->setChecked(ticked);
+    return box;
+}
+
+MainDialog::MainDialog()
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("mainDialog"));
+    setWindowTitle(QString::fromUtf8(TEMPLATE_CAPTION));
+    QFont dialogFont = QApplication::font();
+    dialogFont.setPointSize(DIALOG_FONT_POINTS);
+    setFont(dialogFont);
+    setSizeGripEnabled(false);
+
+    // The controls in template order, which is also the focus order.
+    instruction = new QLabel(QString::fromUtf8(INSTRUCTION_TEXT), this);
+    instruction->setObjectName(QStringLiteral("instructionLabel"));
+    instruction->setWordWrap(true);
+    instruction->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    recipeEdit = makeTextBox(this, "recipeEdit");
+
+    omitCrystalsBox = makeCheckBox(this, "omitCrystalsBox", "Omit crystals", true);
+    dontCraftSoldBox =
+        makeCheckBox(this, "dontCraftSoldBox", "Don't craft items sold by merchants", true);
+    craftBeastTribeBox = makeCheckBox(this, "craftBeastTribeBox", "Craft beast tribe items", true);
+    craftMaterialGearBox =
+        makeCheckBox(this, "craftMaterialGearBox", "Craft material gear", true);
+
+    generateButton = new QPushButton(QString::fromUtf8(GENERATE_CAPTION), this);
+    generateButton->setObjectName(QStringLiteral("generateButton"));
+    generateButton->setAutoDefault(false);
+    generateButton->setDefault(false);
+    generateButton->setFocusPolicy(Qt::StrongFocus);
+
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
+    progressBar->setFocusPolicy(Qt::NoFocus);
+
+    refreshCacheBox = makeCheckBox(this, "refreshCacheBox", "Refresh cache", false);
+
+    shoppingListEdit = makeTextBox(this, "shoppingListEdit");
+    shoppingListEdit->setReadOnly(true);
+    shoppingListEdit->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                              Qt::TextSelectableByKeyboard);
+
+    DialogBaseUnits units = dialogBaseUnits(font());
+    instruction->setGeometry(mapDialogRect(units, 3, 2, 404, 11));
+    recipeEdit->setGeometry(mapDialogRect(units, 3, 12, 418, 160));
+    omitCrystalsBox->setGeometry(mapDialogRect(units, 4, 179, 55, 8));
+    dontCraftSoldBox->setGeometry(mapDialogRect(units, 70, 179, 125, 8));
+    craftBeastTribeBox->setGeometry(mapDialogRect(units, 204, 179, 83, 8));
+    craftMaterialGearBox->setGeometry(mapDialogRect(units, 288, 179, 73, 8));
+    generateButton->setGeometry(mapDialogRect(units, 3, 195, 48, 14));
+    progressBar->setGeometry(mapDialogRect(units, 121, 196, 298, 14));
+    refreshCacheBox->setGeometry(mapDialogRect(units, 57, 199, 63, 8));
+    shoppingListEdit->setGeometry(mapDialogRect(units, 3, 214, 417, 210));
+    // Tab stops every 32 horizontal dialog units (eight average characters),
+    // so the tab between a quantity and its name lines the names up closely.
+    int tabStop = mapDialogRect(units, 0, 0, TAB_STOP_UNITS, 0).width();
+    recipeEdit->setTabStopDistance(tabStop);
+    shoppingListEdit->setTabStopDistance(tabStop);
+    setFixedSize(mapDialogRect(units, 0, 0, DIALOG_WIDTH_UNITS, DIALOG_HEIGHT_UNITS).size());
+
+    setTabOrder(recipeEdit, generateButton);
+    setTabOrder(generateButton, shoppingListEdit);
+
+    connect(generateButton, &QPushButton::clicked, this, [this] { generateShoppingList(*this); });
+
+    recipeEdit->setFocus(Qt::OtherFocusReason);
+    dialogWindow = static_cast<QWidget *>(this);
+}
+
+MainDialog::~MainDialog() {
+    if (dialogWindow == static_cast<QWidget *>(this)) dialogWindow = nullptr;
+}
+
+void MainDialog::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (centred) return;
+    centred = true;
+    QScreen *screen = this->screen();
+    if (!screen) return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+QCheckBox *MainDialog::checkBox(DialogControlId box) const {
+    switch (box) {
+    case IDC_OMIT_CRYSTALS: return omitCrystalsBox;
+    case IDC_DONT_CRAFT_SOLD: return dontCraftSoldBox;
+    case IDC_CRAFT_BEAST_TRIBE: return craftBeastTribeBox;
+    case IDC_CRAFT_MATERIAL_GEAR: return craftMaterialGearBox;
+    case IDC_REFRESH_CACHE: return refreshCacheBox;
+    default: return nullptr;
+    }
+}
+
+bool MainDialog::isBoxTicked(DialogControlId box) {
+    QCheckBox *found = checkBox(box);
+    return found && found->isChecked();
+}
+
+void MainDialog::untickBox(DialogControlId box) {
+    if (QCheckBox *found = checkBox(box)) found->setChecked(false);
+}
+
+bool MainDialog::readRecipeText(std::size_t limit, std::string *text) {
+    // The box keeps line breaks as LF; the list is read with CR LF, the line
+    // end that the recipe format and the limit count with.
+    QByteArray bytes = recipeEdit->toPlainText().toUtf8();
+    std::size_t length = static_cast<std::size_t>(bytes.size()) +
+                         static_cast<std::size_t>(bytes.count('\n'));
+    if (length + 1 > limit) return false;
+    text->clear();
+    text->reserve(length);
+    for (char c : bytes) {
+        if (c == '\n') text->push_back('\r');
+        text->push_back(c);
+    }
+    return true;
+}
+
+void MainDialog::setProgress(int position) {
+    progressBar->setValue(position);
+    progressBar->repaint();
+}
+
+void MainDialog::setButtonCaption(const std::string &caption) {
+    generateButton->setText(QString::fromStdString(caption));
+    generateButton->repaint();
+}
+
+void MainDialog::setListText(const std::string &text) {
+    listText = text;
+    shoppingListEdit->setPlainText(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void MainDialog::showWarning(const char *text) {
+    QString message = QString::fromUtf8(text);
+    QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
+    box.exec();
+}
 
 void runMainDialog() {
-    showMessage("The window of the shopping list generator is not built yet. Run the program "
-                "from a terminal to use its console mode.");
+    MainDialog dialog;
+    dialog.setWindowTitle(QString::fromUtf8(MAIN_WINDOW_TITLE));
+    QEventLoop loop;
+    // Escape, the close box and Close in the window menu all reject the
+    // dialog, which ends the loop.
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    loop.exec();
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -51,13 +53,16 @@ const char BRASS_FITTING[] =
     R"("rlvl":15,"yield":4,"ingredients":[{"id":104,"amount":3},{"id":102,"amount":1}]}]},)"
     R"("ingredients":[{"id":104,"name":"Zinc Ore","ilvl":5},)"
     R"({"name":"Wind Shard","id":102,"ilvl":1}],"related":[]})";
-const char WIND_SHARD[] = R"({"item":{"name":"Wind Shard","id":"102","ilvl":1,"nodes":[306]},"related":[]})";
-const char SHARDSTONE[] = R"({"item":{"name":"Shardstone","id":"103","ilvl":8,"nodes":[309]},"related":[]})";
+const char WIND_SHARD[] =
+    R"({"item":{"name":"Wind Shard","id":"102","ilvl":1,"nodes":[306]},"related":[]})";
+const char SHARDSTONE[] =
+    R"({"item":{"name":"Shardstone","id":"103","ilvl":8,"nodes":[309]},"related":[]})";
 const char ZINC_ORE[] =
     R"({"item":{"name":"Zinc Ore","id":"104","ilvl":5,"vendors":[1001234]},"related":[]})";
 // A recipe whose ingredient list never ends: the template report "3".
 const char BROKEN_RECIPE[] =
-    R"({"item":{"name":"Broken Recipe","id":"105","craft":[{"job":1,"ingredients":[{"id":101,"amount":1}})";
+    R"({"item":{"name":"Broken Recipe","id":"105","craft":[{"job":1,)"
+    R"("ingredients":[{"id":101,"amount":1}})";
 
 const char CORE_DATA[] = R"("ingredients":{"104":{"name":"Zinc Ore","cat":41}})";
 
@@ -72,7 +77,8 @@ const char BRASS_LAMP_3_NO_CRYSTALS[] = "Shopping list:\r\n"
                                         "    6\tZinc Ore\r\n"
                                         "    2\tBrass Fitting (2 x 4 for 6)\r\n";
 
-// Records each caption the button paints with, once per change.
+// Records each caption that the button paints with while a generation
+// runs, once per change.
 class CaptionRecorder : public QObject {
 public:
     explicit CaptionRecorder(QPushButton *button) : button(button) {
@@ -83,7 +89,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == button && event->type() == QEvent::Paint) {
+        if (watched == button && event->type() == QEvent::Paint && generationRunning()) {
             std::string caption = button->text().toStdString();
             if (captions.empty() || captions.back() != caption) captions.push_back(caption);
         }
@@ -96,39 +102,38 @@ private:
 
 // What a modal message box showed before it was dismissed.
 struct SeenBox {
-    bool seen = false;
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool ownedByDialog = false;
 };
 
-// Waits (through a timer of the event loop that the box runs) for the next
-// modal message box, records it, runs `whileOpen`, and presses its OK.
+// Presses OK on every modal message box that opens while it exists (its
+// timer runs in the event loop of the open box) and records each box; runs
+// `whileFirstOpen` while the first one is open.
 class ModalBoxDismisser : public QObject {
 public:
-    explicit ModalBoxDismisser(SeenBox *seen, std::function<void()> whileOpen = {})
-        : seen(seen), whileOpen(std::move(whileOpen)) {
+    explicit ModalBoxDismisser(std::function<void()> whileFirstOpen = {})
+        : whileFirstOpen(std::move(whileFirstOpen)) {
         connect(&timer, &QTimer::timeout, this, [this] { poll(); });
         timer.start(10);
     }
+    std::vector<SeenBox> boxes;
 
 private:
     void poll() {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || seen->seen) return;
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->ownedByDialog = box->parentWidget() == static_cast<QWidget *>(dialogWindow);
-        if (whileOpen) whileOpen();
-        timer.stop();
+        if (!box || box == handling) return;
+        handling = box;
+        boxes.push_back({box->windowTitle(), box->text(), box->icon(),
+                         box->parentWidget() != nullptr &&
+                             box->parentWidget() == static_cast<QWidget *>(dialogWindow)});
+        if (boxes.size() == 1 && whileFirstOpen) whileFirstOpen();
         box->button(QMessageBox::Ok)->click();
     }
 
-    SeenBox *seen;
-    std::function<void()> whileOpen;
+    std::function<void()> whileFirstOpen;
+    QPointer<QMessageBox> handling; // null again once that box is gone
     QTimer timer;
 };
 
@@ -252,8 +257,11 @@ TEST_F(MainDialogTest, ControlsLieInsideTheWindowWithoutOverlapping) {
         EXPECT_TRUE(dialog->rect().contains(widget->geometry()));
         EXPECT_FALSE(widget->geometry().isEmpty());
     }
+    // The instruction line reaches one dialog unit into the recipe box, as
+    // in the template; every other pair is apart.
+    EXPECT_LT(rects[0].top(), rects[1].top());
     for (std::size_t i = 0; i < rects.size(); ++i)
-        for (std::size_t j = i + 1; j < rects.size(); ++j) {
+        for (std::size_t j = std::max<std::size_t>(i + 1, 2); j < rects.size(); ++j) {
             SCOPED_TRACE(std::string(names[i]) + " and " + names[j]);
             EXPECT_FALSE(rects[i].intersects(rects[j]));
         }
@@ -364,11 +372,11 @@ TEST_F(MainDialogTest, RefusedListsShowAWarningAndChangeNothingElse) {
         QMetaObject::Connection watch = QObject::connect(
             bar(), &QProgressBar::valueChanged, [&](int value) { barValues.push_back(value); });
         CaptionRecorder captions(button());
-        SeenBox seen;
-        ModalBoxDismisser dismisser(&seen);
+        ModalBoxDismisser dismisser;
         generate(row.recipes);
         QObject::disconnect(watch);
-        ASSERT_TRUE(seen.seen);
+        ASSERT_EQ(dismisser.boxes.size(), 1u);
+        const SeenBox &seen = dismisser.boxes[0];
         EXPECT_EQ(seen.text.toStdString(), row.warning);
         EXPECT_EQ(seen.title.toStdString(), row.warning);
         EXPECT_EQ(seen.icon, QMessageBox::Warning);
@@ -393,7 +401,7 @@ TEST_F(MainDialogTest, ListOf999999BytesIsAccepted) {
     CaptionRecorder captions(button());
     generate(recipes);
     EXPECT_EQ(captions.captions, (std::vector<std::string>{"49%", "99%", "Generate"}));
-    EXPECT_EQ(dialog->shoppingListText().substr(0, 30), "Shopping list:\r\n    22\tShardst");
+    EXPECT_EQ(dialog->shoppingListText().substr(0, 30), "Shopping list:\r\n   22\tShardsto");
 }
 
 TEST_F(MainDialogTest, CompletedGenerationWritesTheSortedList) {
@@ -409,14 +417,15 @@ TEST_F(MainDialogTest, CompletedGenerationWritesTheSortedList) {
         {"crystals shown", "Brass Lamp 3", false, BRASS_LAMP_3_ALL},
         {"three lines add up like one", "Brass Lamp 1\r\nBrass Lamp 1\r\n\r\nBrass Lamp 1\r\n",
          false, BRASS_LAMP_3_ALL},
-        {"quantity after blanks and a tab-free name", "Brass Lamp    2", true,
+        {"blanks before the quantity", "Brass Lamp    2", true,
          "Shopping list:\r\n    4\tShardstone\r\n    3\tZinc Ore\r\n"
          "    1\tBrass Fitting (1 x 4 for 4)\r\n"},
         {"wide numbers take the room they need", "Brass Lamp 50000", true,
          "Shopping list:\r\n100000\tShardstone\r\n75000\tZinc Ore\r\n"
          "25000\tBrass Fitting (25000 x 4 for 100000)\r\n"},
         {"quantity 0 adds empty rows", "Brass Lamp 0", false,
-         "Shopping list:\r\n    0\tBrass Fitting\r\n    0\tWind Shard\r\n    0\tShardstone\r\n"},
+         "Shopping list:\r\n    0\tBrass Fitting (0 x 4 for 0)\r\n    0\tWind Shard\r\n"
+         "    0\tShardstone\r\n"},
         {"only line breaks", "\n\n\n", true, "Shopping list:\r\n"},
     };
     for (const Row &row : rows) {
@@ -426,7 +435,7 @@ TEST_F(MainDialogTest, CompletedGenerationWritesTheSortedList) {
         generate(row.recipes);
         EXPECT_EQ(dialog->shoppingListText(), row.list);
         QString shown = QString::fromStdString(row.list).replace("\r\n", "\n");
-        EXPECT_EQ(listBox()->toPlainText(), shown);
+        EXPECT_EQ(listBox()->toPlainText().toStdString(), shown.toStdString());
         EXPECT_EQ(bar()->value(), 99);
         EXPECT_EQ(button()->text(), "Generate");
         EXPECT_EQ(settings.omitCrystals, row.omitCrystals);
@@ -497,3 +506,251 @@ TEST_F(MainDialogTest, ProgressAndCaptionsDuringARun) {
         EXPECT_EQ(captions.captions, row.captions);
     }
 }
+
+TEST_F(MainDialogTest, FailedLineShowsOnlyItsErrorLine) {
+    cacheBrassLampWorld();
+    std::string longName(120, 'L');
+    struct Row {
+        const char *label;
+        std::string recipes;
+        bool refreshTicked;
+        int barAfter;
+        std::string start; // the error line's start, up to the failing call's text
+        std::string detail; // in the failing call's text
+    } rows[] = {
+        {"second of three lines, name cut before the quantity",
+         "Brass Lamp 1\r\nBad/Name   2\r\nBrass Lamp 1", false, 49,
+         "Error while getting recipe [Bad/Name]: ", "Error opening cache file for [Bad/Name]"},
+        {"first of three lines", "Bad/Name 2\r\nBrass Lamp 1\r\nBrass Lamp 1", false, 24,
+         "Error while getting recipe [Bad/Name]: ", "Error opening cache file for [Bad/Name]"},
+        {"refresh box stays ticked", "Bad/Name 2", true, 49,
+         "Error while getting recipe [Bad/Name]: ", "Error opening cache file for [Bad/Name]"},
+        {"name longer than 99 bytes", "Brass Lamp 1\r\n" + longName + " 2", false, 65,
+         "Error while getting recipe [" + longName + "]: ", "too long"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        box("refreshCacheBox")->setChecked(row.refreshTicked);
+        CaptionRecorder captions(button());
+        generate(row.recipes);
+        const std::string &text = dialog->shoppingListText();
+        EXPECT_EQ(text.substr(0, row.start.size()), row.start);
+        EXPECT_NE(text.find(row.detail, row.start.size()), std::string::npos) << text;
+        // One line only: no rows of the lines before, one CR LF at the end.
+        EXPECT_EQ(text.find("\r\n"), text.size() - 2) << text;
+        EXPECT_EQ(text.find("Shopping list:"), std::string::npos);
+        EXPECT_EQ(bar()->value(), row.barAfter);
+        EXPECT_EQ(captions.captions.back(), "Generate");
+        EXPECT_EQ(box("refreshCacheBox")->isChecked(), row.refreshTicked);
+    }
+}
+
+TEST_F(MainDialogTest, LineWithoutItemNameEndsTheRunWithAnError) {
+    cacheBrassLampWorld();
+    struct Row {
+        const char *label;
+        std::string recipes;
+        bool refreshTicked;
+        int barAfter;
+        std::string list;
+    } rows[] = {
+        {"only digits", "42", true, 49,
+         "Error while getting recipe [42]: No item name on this line\r\n"},
+        {"only blanks", "Brass Lamp 1\r\n   ", false, 65,
+         "Error while getting recipe [   ]: No item name on this line\r\n"},
+        {"blanks and digits between two items", "Brass Lamp 1\r\n  7\r\nBrass Lamp 1", false,
+         49, "Error while getting recipe [  7]: No item name on this line\r\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        box("refreshCacheBox")->setChecked(row.refreshTicked);
+        generate(row.recipes);
+        EXPECT_EQ(dialog->shoppingListText(), row.list);
+        EXPECT_EQ(bar()->value(), row.barAfter);
+        EXPECT_EQ(button()->text(), "Generate");
+        EXPECT_EQ(box("refreshCacheBox")->isChecked(), row.refreshTicked);
+    }
+}
+
+TEST_F(MainDialogTest, GenerateWhileATemplateReportIsOpenIsIgnored) {
+    cacheBrassLampWorld();
+    writeFile("cache/Broken Recipe", BROKEN_RECIPE);
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char *argv[] = {name, nullptr};
+    installConsoleMessageBoxes(argc, argv);
+    windowMode = true;
+    std::vector<int> barValues;
+    QObject::connect(bar(), &QProgressBar::valueChanged,
+                     [&](int value) { barValues.push_back(value); });
+    bool runningWhileOpen = false;
+    ModalBoxDismisser dismisser([&] {
+        runningWhileOpen = generationRunning();
+        button()->click();
+    });
+    generate("Brass Lamp 1\r\nBroken Recipe 1\r\nBrass Lamp 1");
+    ASSERT_EQ(dismisser.boxes.size(), 1u);
+    EXPECT_EQ(dismisser.boxes[0].title, "CorvaneDB template changed. Message:");
+    EXPECT_EQ(dismisser.boxes[0].text, "3");
+    EXPECT_EQ(dismisser.boxes[0].icon, QMessageBox::NoIcon);
+    EXPECT_FALSE(dismisser.boxes[0].ownedByDialog);
+    EXPECT_TRUE(runningWhileOpen);
+    EXPECT_FALSE(generationRunning());
+    EXPECT_EQ(barValues, (std::vector<int>{24, 49}));
+    EXPECT_EQ(dialog->shoppingListText(),
+              "Error while getting recipe [Broken Recipe]: CorvaneDB template changed. "
+              "Message: [3].\n\r\n");
+}
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) : widget(widget) { widget->installEventFilter(this); }
+    ~PaintCounter() override { widget->removeEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == widget && event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+
+private:
+    QWidget *widget;
+};
+
+TEST_F(MainDialogTest, EveryExpansionStepRepaintsTheWholeDialog) {
+    cacheBrassLampWorld();
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char *argv[] = {name, nullptr};
+    installConsoleMessageBoxes(argc, argv);
+    recipeBox()->setPlainText("Brass Lamp 1\r\nBrass Lamp 2");
+    QApplication::processEvents();
+    // The instruction line and the recipe box do not change during a run:
+    // only the redraw requests paint them. The expansion prints one dot per
+    // step.
+    PaintCounter instructionPaints(control<QWidget>("instructionLabel"));
+    PaintCounter recipePaints(recipeBox());
+    StdoutCapture output;
+    button()->click();
+    std::string dots = output.finish();
+    EXPECT_EQ(dialog->shoppingListText(), BRASS_LAMP_3_NO_CRYSTALS);
+    ASSERT_GT(dots.size(), 2u);
+    EXPECT_EQ(dots, std::string(dots.size(), '.'));
+    EXPECT_EQ(instructionPaints.paints, static_cast<int>(dots.size()));
+    EXPECT_EQ(recipePaints.paints, static_cast<int>(dots.size()));
+}
+
+TEST_F(MainDialogTest, TwoGenerationsInARowGiveTheSameText) {
+    cacheBrassLampWorld();
+    box("omitCrystalsBox")->setChecked(false);
+    generate("Brass Lamp 1\r\nBrass Lamp 2");
+    std::string first = dialog->shoppingListText();
+    int firstSequences = nextSequence;
+    generate("Brass Lamp 1\r\nBrass Lamp 2");
+    EXPECT_EQ(dialog->shoppingListText(), first);
+    EXPECT_EQ(first, BRASS_LAMP_3_ALL);
+    EXPECT_EQ(nextSequence, firstSequences);
+}
+
+// Generations whose documents come from the stand-in web service.
+class MainDialogWebTest : public MainDialogTest {
+protected:
+    static void SetUpTestSuite() { service = std::make_unique<Standin>(DATA_DIR "/sample"); }
+    static void TearDownTestSuite() { service.reset(); }
+    static std::unique_ptr<Standin> service;
+};
+
+std::unique_ptr<Standin> MainDialogWebTest::service;
+
+TEST_F(MainDialogWebTest, RefreshedRunDownloadsTheDocumentsAndUnticksRefresh) {
+    service->clearLog();
+    box("refreshCacheBox")->setChecked(true);
+    generate("Bronze Rivets 2");
+    EXPECT_EQ(dialog->shoppingListText(), "Shopping list:\r\n"
+                                          "    6\tCopper Ore\r\n"
+                                          "    2\tTin Ore\r\n"
+                                          "    2\tBronze Ingot\r\n");
+    EXPECT_FALSE(box("refreshCacheBox")->isChecked());
+    EXPECT_TRUE(settings.refreshCache);
+    std::vector<std::string> requests = service->requests();
+    for (const char *document : {"/db/doc/item/en/3/2012.json", "/db/doc/item/en/3/2011.json",
+                                 "/db/doc/item/en/3/2001.json", "/db/doc/item/en/3/2002.json",
+                                 "/db/doc/item/en/3/2003.json"}) {
+        SCOPED_TRACE(document);
+        EXPECT_NE(std::find(requests.begin(), requests.end(), document), requests.end());
+    }
+    EXPECT_TRUE(fileExists("cache/Bronze Ingot"));
+}
+
+TEST_F(MainDialogWebTest, ErrorOnTheSecondLineKeepsRefreshTicked) {
+    box("refreshCacheBox")->setChecked(true);
+    generate("Bronze Rivets 1\r\nBad/Name   2\r\nBronze Rivets 1");
+    const std::string &text = dialog->shoppingListText();
+    EXPECT_EQ(text.rfind("Error while getting recipe [Bad/Name]: ", 0), 0u) << text;
+    EXPECT_EQ(text.find("\r\n"), text.size() - 2) << text;
+    EXPECT_EQ(bar()->value(), 49);
+    EXPECT_TRUE(box("refreshCacheBox")->isChecked());
+    EXPECT_TRUE(fileExists("cache/Bronze Rivets")) << "the first line was expanded";
+}
+
+// runMainDialog on its own: the title, the position and the ways to close.
+TEST(RunMainDialog, EscapeAndTheCloseBoxEndTheLoop) {
+    struct Row {
+        const char *label;
+        std::function<void(QWidget *)> close;
+    } rows[] = {
+        {"Escape in the recipe box",
+         [](QWidget *) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }},
+        {"Escape in the list box",
+         [](QWidget *window) {
+             QWidget *list = window->findChild<QWidget *>("shoppingListEdit");
+             list->setFocus();
+             QTest::keyClick(list, Qt::Key_Escape);
+         }},
+        {"close box", [](QWidget *window) { window->close(); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        resetAppState();
+        TempFolder folder;
+        QString title;
+        bool focusInRecipes = false;
+        QPoint offCentre(-1000, -1000);
+        QTimer inspect;
+        inspect.setSingleShot(true);
+        QObject::connect(&inspect, &QTimer::timeout, [&] {
+            auto *window = static_cast<QWidget *>(dialogWindow);
+            if (!window) return;
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+            title = window->windowTitle();
+            QWidget *focus = QApplication::focusWidget();
+            focusInRecipes = focus && focus->objectName() == "recipeEdit";
+            offCentre = window->frameGeometry().center() -
+                        window->screen()->availableGeometry().center();
+            row.close(window);
+        });
+        inspect.start(0);
+        // Should the dialog not close, this ends the loop and the test fails.
+        bool forced = false;
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, [&] {
+            if (auto *window = static_cast<QWidget *>(dialogWindow)) {
+                forced = true;
+                static_cast<QDialog *>(window)->done(0);
+            }
+        });
+        rescue.start(10000);
+        runMainDialog();
+        EXPECT_FALSE(forced);
+        EXPECT_EQ(dialogWindow, nullptr);
+        EXPECT_EQ(title.toStdString(), "TAVRO Shopping list generator by DURSK Alpha 7");
+        EXPECT_TRUE(focusInRecipes);
+        EXPECT_LE(std::abs(offCentre.x()), 1);
+        EXPECT_LE(std::abs(offCentre.y()), 1);
+    }
+}
+
+} // namespace

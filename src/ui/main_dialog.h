@@ -1,0 +1,84 @@
+// The main dialog: the recipe box, the option boxes, the Generate button
+// with its progress bar, and the shopping-list box, placed as the dialog
+// template places them.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+#include "ui/generation.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+// The caption that the template gives the window, and the title that
+// runMainDialog puts in its place.
+inline constexpr char TEMPLATE_CAPTION[] = "TAVRO Shopping List Generator";
+inline constexpr char MAIN_WINDOW_TITLE[] = "TAVRO Shopping list generator by DURSK Alpha 7";
+
+// Template size of the dialog's client area in dialog units.
+constexpr int DIALOG_WIDTH_UNITS = 424;
+constexpr int DIALOG_HEIGHT_UNITS = 427;
+
+// Pixels per dialog unit of a font: the horizontal base unit is the average
+// width of the letters A-Z and a-z (rounded to a whole pixel), the vertical
+// one the font's height; a horizontal unit is a quarter of the first, a
+// vertical unit an eighth of the second.
+struct DialogBaseUnits {
+    int horizontal;
+    int vertical;
+};
+
+DialogBaseUnits dialogBaseUnits(const QFont &font);
+
+// A template rectangle (x, y, width, height in dialog units) in pixels. Each
+// edge is mapped and rounded on its own, so neighbouring controls that
+// share an edge in the template share it in pixels too.
+QRect mapDialogRect(const DialogBaseUnits &units, int x, int y, int width, int height);
+
+class MainDialog : public QDialog, public GenerationControls {
+public:
+    // Builds the dialog from the template with the initial state: option
+    // boxes 40001 to 40004 ticked, Refresh cache unticked, empty text boxes,
+    // the bar at 0 and the focus in the recipe box. Makes dialogWindow point
+    // to the dialog until it is destroyed.
+    MainDialog();
+    ~MainDialog() override;
+
+    // The shopping-list box's text exactly as the last generation wrote it,
+    // with CR LF line ends (the box itself shows line breaks).
+    const std::string &shoppingListText() const { return listText; }
+
+    bool isBoxTicked(DialogControlId box) override;
+    void untickBox(DialogControlId box) override;
+    bool readRecipeText(std::size_t limit, std::string *text) override;
+    void setProgress(int position) override;
+    void setButtonCaption(const std::string &caption) override;
+    void setListText(const std::string &text) override;
+    void showWarning(const char *text) override;
+
+protected:
+    // Centres the window, frame included, on the screen when it is first
+    // shown (the frame is known only then).
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QCheckBox *checkBox(DialogControlId box) const;
+
+    QLabel *instruction;
+    QPlainTextEdit *recipeEdit;
+    QCheckBox *omitCrystalsBox;
+    QCheckBox *dontCraftSoldBox;
+    QCheckBox *craftBeastTribeBox;
+    QCheckBox *craftMaterialGearBox;
+    QPushButton *generateButton;
+    QProgressBar *progressBar;
+    QCheckBox *refreshCacheBox;
+    QPlainTextEdit *shoppingListEdit;
+    std::string listText;
+    bool centred = false;
+};
