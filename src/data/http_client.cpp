@@ -17,6 +17,14 @@ static const char USER_AGENT[] =
 
 long httpTimeoutSeconds = 30;
 
+// A shorter limit from CORVANEDB_TIMEOUT (whole seconds, 1 to 30), so that a
+// stalled service can be tried out without waiting half a minute.
+static long configuredTimeout() {
+    const char *text = std::getenv("CORVANEDB_TIMEOUT");
+    long seconds = text ? std::strtol(text, nullptr, 10) : 0;
+    return seconds >= 1 && seconds < httpTimeoutSeconds ? seconds : httpTimeoutSeconds;
+}
+
 static CURL *httpClient = nullptr;
 
 void openHttpClient() {
@@ -28,7 +36,7 @@ void openHttpClient() {
     curl_easy_setopt(httpClient, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(httpClient, CURLOPT_TRANSFER_ENCODING, 1L);
     curl_easy_setopt(httpClient, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(httpClient, CURLOPT_TIMEOUT, httpTimeoutSeconds);
+    curl_easy_setopt(httpClient, CURLOPT_TIMEOUT, configuredTimeout());
     curl_easy_setopt(httpClient, CURLOPT_USERAGENT, USER_AGENT);
 }
 

@@ -8,7 +8,8 @@
 constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
 
 // Whole-transfer time limit in seconds, redirects included. Read by
-// openHttpClient; tests lower it before opening the client.
+// openHttpClient; tests lower it before opening the client. The environment
+// variable CORVANEDB_TIMEOUT can only shorten it.
 extern long httpTimeoutSeconds;
 
 // Creates the client handle and sets its eight options. Results are not

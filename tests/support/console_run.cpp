@@ -2,6 +2,7 @@
 #include "support/console_run.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -14,7 +15,9 @@ std::string shellQuote(const std::string &text) {
 }
 
 static std::string commandLine(const std::vector<std::string> &arguments) {
-    std::string command = shellQuote(SHOPPING_LIST_EXECUTABLE);
+    const char *wrapper = std::getenv("SHOPPING_LIST_WRAPPER");
+    std::string command = wrapper && *wrapper ? std::string(wrapper) + " " : "";
+    command += shellQuote(SHOPPING_LIST_EXECUTABLE);
     for (const std::string &argument : arguments) command += " " + shellQuote(argument);
     return command;
 }
@@ -29,8 +32,10 @@ static ConsoleRun runShell(const std::string &inner, const std::string &wrapper)
     return run;
 }
 
-ConsoleRun runConsole(const std::vector<std::string> &arguments) {
-    std::string inner = "env -u DISPLAY -u WAYLAND_DISPLAY " + commandLine(arguments);
+ConsoleRun runConsole(const std::vector<std::string> &arguments, const std::string &environment,
+                      bool asUser) {
+    std::string user = asUser && geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    std::string inner = user + "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " + commandLine(arguments);
     return runShell(inner, "script -qec 'sh .run.sh' /dev/null");
 }
 

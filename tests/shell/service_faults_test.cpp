@@ -1,0 +1,213 @@
+// The built program against a failing web service and bad cache folders:
+// each fault ends with its message and result, exit code 0, and a cache
+// folder that holds what it held before, apart from documents that were
+// fetched completely and checked.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/console_run.h"
+#include "support/documents.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string SAMPLE = DATA_DIR "/sample";
+const std::string SEARCH = "/api/search.php";
+const std::string INGOT = "/db/doc/item/en/3/2011.json"; // Bronze Ingot
+
+using Snapshot = std::map<std::string, std::string>;
+
+Snapshot snapshot(const std::string &folder) {
+    Snapshot files;
+    std::error_code ignored;
+    for (const auto &entry : fs::directory_iterator(folder, ignored))
+        files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
+}
+
+std::string header(int count) {
+    return "Parameter list:\n-v or -verbose\n-oc or -omit-crystals\n"
+           "-dcisbm or -dont-craft-items-sold-by-merchants\n-cbti or -craft-beast-tribe-items\n"
+           "-cmg or -craft-material-gear\n-rc or -refresh-cache\n"
+           "TAVRO Shopping list generator by DURSK Alpha 7\n"
+           "Will generate shopping list with " + std::to_string(count) + " items.\n";
+}
+
+class ServiceFaultTest : public ::testing::Test {
+protected:
+    ServiceFaultTest() {
+        char pattern[] = "/tmp/shopping-fixtures-XXXXXX";
+        fixtures = mkdtemp(pattern);
+    }
+    ~ServiceFaultTest() override {
+        std::error_code ignored;
+        fs::remove_all(fixtures, ignored);
+    }
+
+    // Serves `bytes` from a fixture file for requests of `path`.
+    void serveFile(const std::string &path, const std::string &bytes) {
+        writeFile(fixtures + "/body", bytes);
+        standin.setRules(R"([{"path":")" + path + R"(","body_file":")" + fixtures + R"(/body"}])");
+    }
+
+    void SetUp() override {
+        writeFile("cache/corvanedbcore", readFile(SAMPLE + "/core.json"));
+        writeFile("cache/Copper Ore", readFile(SAMPLE + "/items/2001.json"));
+        before = snapshot("cache");
+    }
+
+    std::string run(const std::vector<std::string> &arguments, const std::string &environment = "",
+                    bool asUser = false) {
+        ConsoleRun result = runConsole(arguments, environment, asUser);
+        EXPECT_EQ(result.exitCode, 0);
+        return result.output;
+    }
+
+    // The cache holds what it held before plus exactly `added` (name: bytes).
+    void expectCacheGrewBy(const Snapshot &added) {
+        Snapshot expected = before;
+        expected.insert(added.begin(), added.end());
+        EXPECT_EQ(snapshot("cache"), expected);
+        EXPECT_EQ(listFolder("."), "cache");
+    }
+
+    std::string fixtures;
+    TempFolder folder;
+    Standin standin{SAMPLE};
+    Snapshot before;
+};
+
+TEST_F(ServiceFaultTest, FaultsOfTheServiceLeaveTheCacheAsItWas) {
+    std::string refused = "CORVANEDB_URL=http://127.0.0.1:1";
+    struct Row {
+        const char *label;
+        std::string rules;
+        std::string environment;
+        std::string output;
+    } rows[] = {
+        {"connection refused", "[]", refused, ".Web error on [Bronze Ingot]\nError 1\n"},
+        {"stalled past the time limit", R"([{"path":")" + SEARCH + R"(","delay":4}])",
+         "CORVANEDB_TIMEOUT=1", ".Web error on [Bronze Ingot]\nError 1\n"},
+        {"document cut short", R"([{"path":")" + INGOT + R"(","truncate":30}])", "",
+         ".Web error on [Bronze Ingot]\nError 1\n"},
+        {"search error page", R"([{"path":")" + SEARCH + R"(","status":500,"body":"<html>Internal error</html>"}])",
+         "", ".Error 3\n"},
+        {"HTML where the document belongs",
+         R"([{"path":")" + INGOT + R"(","content_type":"text/html","body":"<html><body>Maintenance</body></html>"}])",
+         "", ".Error 3\n"},
+        {"document id above 65536",
+         R"([{"path":")" + INGOT + R"(","body":"{\"item\":{\"name\":\"Bronze Ingot\",\"id\":\"70000\",\"x\":1}}"}])",
+         "", ".Error 5\n"},
+    };
+    for (bool refresh : {false, true}) {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (refresh ? ", refreshing" : ""));
+            if (refresh) {
+                writeFile("cache/Bronze Ingot", "{\"item\":{\"name\":\"Bronze Ingot\",\"id\":\"2011\",\"x\":1}}");
+                before = snapshot("cache");
+            }
+            standin.setRules(row.rules);
+            std::vector<std::string> arguments = {"Bronze Ingot", "2"};
+            if (refresh) arguments.push_back("-rc");
+            EXPECT_EQ(run(arguments, row.environment), header(refresh ? 3 : 2) + row.output);
+            expectCacheGrewBy({});
+        }
+    }
+}
+
+TEST_F(ServiceFaultTest, SearchAnswerOfSeveralMegabytesIsReadWhole) {
+    std::string filler(4 * 1024 * 1024, 'x');
+    serveFile(SEARCH, "{\"pad\":\"" + filler +
+                          "\",\"results\":[{\"type\":\"item\",\"id\":\"2001\",\"n\":\"Copper Ore\"}]}");
+    std::remove("cache/Copper Ore");
+    before = snapshot("cache");
+    EXPECT_EQ(run({"Copper Ore"}), header(1) + ".\n");
+    expectCacheGrewBy({{"Copper Ore", readFile(SAMPLE + "/items/2001.json")}});
+}
+
+// A requested item whose document the service replaces with `document`;
+// the document is complete and checked, so it may stay in the cache.
+struct BadDocument {
+    const char *label;
+    std::string document;
+    std::string output;
+    Snapshot alsoCached; // documents of ingredients that were fetched whole
+};
+
+TEST_F(ServiceFaultTest, BadDocumentsEndWithAClearMessage) {
+    std::string longName(300, 'L');
+    std::string cycleA = itemDocument("Bronze Ingot", 2011, "", 1, 1, {{2011, 1, "Bronze Ingot"}});
+    const BadDocument rows[] = {
+        {"ingredient name far over 99 bytes", itemDocument("Bronze Ingot", 2011, "", 1, 1, {{2001, 1, longName}}),
+         ".Item name too long (more than 99 bytes): [" + std::string(99, 'L') + "...]\nError 6\n", {}},
+        {"../ in an ingredient name", itemDocument("Bronze Ingot", 2011, "", 1, 1, {{2001, 1, "../escape"}}),
+         ".Error opening cache file for [../escape]. Ensure the cache folder exists alongside the "
+         "program.\nError 4\n", {}},
+        {"recipe cycle", cycleA,
+         "..Recipe cycle: [Bronze Ingot] is an ingredient of itself.\nError 7\n", {}},
+    };
+    for (const BadDocument &row : rows) {
+        SCOPED_TRACE(row.label);
+        std::remove("cache/Bronze Ingot");
+        before = snapshot("cache");
+        serveFile(INGOT, row.document);
+        standin.clearLog();
+        EXPECT_EQ(run({"Bronze Ingot"}), header(1) + row.output);
+        Snapshot added = row.alsoCached;
+        added["Bronze Ingot"] = row.document;
+        expectCacheGrewBy(added);
+        for (const std::string &request : standin.requests()) EXPECT_EQ(request.find("escape"), std::string::npos);
+    }
+    EXPECT_FALSE(fileExists(folder.path() + "/escape"));
+}
+
+TEST_F(ServiceFaultTest, ThousandAndFirstMaterialEndsTheRun) {
+    std::vector<Ingredient> ingredients;
+    for (int id = 1; id <= 1001; ++id) {
+        std::string name = "Part " + std::to_string(id);
+        ingredients.push_back({id, 1, name});
+        writeFile("cache/" + name, itemDocument(name, id));
+    }
+    before = snapshot("cache");
+    std::string document = itemDocument("Bronze Ingot", 2011, "", 1, 1, ingredients);
+    serveFile(INGOT, document);
+    std::string output = run({"Bronze Ingot"});
+    EXPECT_EQ(output, header(1) + "." + std::string(1000, '.') +
+                          "Too many materials: the list holds at most 1000, [Part 1001] is one more.\n"
+                          "Error 9\n");
+    expectCacheGrewBy({{"Bronze Ingot", document}});
+}
+
+TEST_F(ServiceFaultTest, ReadOnlyOrMissingCacheFolder) {
+    fs::permissions(folder.path(), fs::perms::all);
+    fs::permissions("cache", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    for (auto &[name, bytes] : before) fs::permissions("cache/" + name, fs::perms::all);
+    EXPECT_EQ(run({"Bronze Ingot"}, "", true),
+              header(1) + ".Error opening cache file for [Bronze Ingot]. Ensure the cache folder "
+                          "exists alongside the program.\nError 4\n");
+    expectCacheGrewBy({});
+    // A cached document that cannot be read is reported, not replaced.
+    fs::permissions("cache", fs::perms::all);
+    fs::permissions("cache/Copper Ore", fs::perms::none);
+    EXPECT_EQ(run({"Bronze Ingot"}, "", true),
+              header(1) + ".Error reading cache file for [Copper Ore].\nError 4\n");
+    fs::permissions("cache/Copper Ore", fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove("cache/Bronze Ingot");
+    expectCacheGrewBy({});
+    fs::remove_all("cache");
+    EXPECT_EQ(run({"Bronze Ingot"}),
+              "Cannot find the cache folder. Ensure the cache folder exists alongside the program.\n");
+    EXPECT_EQ(listFolder("."), "");
+}
+
+} // namespace
