@@ -10,6 +10,8 @@ packages=(
   googletest libgtest-dev
   python3
   util-linux
+  clang libclang-rt-14-dev
+  valgrind
 )
 
 missing=()
