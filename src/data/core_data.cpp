@@ -2,10 +2,12 @@
 #include "data/core_data.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "data/cache_folder.h"
 #include "data/http_client.h"
@@ -16,6 +18,44 @@ static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
 static const char INGREDIENTS_KEY[] = "\"ingredients\":";
 
 char *coreData = nullptr;
+
+// Where the name of each id's first entry begins in coreData, built on the
+// first lookup after the text changed. The key of id 12 is "12":{"name":" and
+// the index holds, for every id, the first such key in the text, so a lookup
+// answers exactly as a search of the text from its start would.
+static std::unordered_map<int, std::size_t> coreNameIndex;
+static bool coreNameIndexBuilt = false;
+
+static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The id whose key ends at `suffix` (the text ":{"name":" after its digits),
+// or false when no key of a decimal id in canonical form ends there.
+static bool keyIdBefore(const char *text, const char *suffix, int *id) {
+    const char *digits = suffix;
+    while (digits > text && isDigit(digits[-1])) --digits;
+    std::size_t count = static_cast<std::size_t>(suffix - digits);
+    if (count == 0 || count > 10 || (digits[0] == '0' && count > 1)) return false;
+    bool negative = digits > text && digits[-1] == '-';
+    const char *quote = negative ? digits - 1 : digits;
+    if (quote == text || quote[-1] != '"' || (negative && digits[0] == '0')) return false;
+    long long value = 0;
+    for (const char *c = digits; c < suffix; ++c) value = value * 10 + (*c - '0');
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return false;
+    *id = static_cast<int>(value);
+    return true;
+}
+
+static void buildCoreNameIndex() {
+    static const char SUFFIX[] = "\":{\"name\":\"";
+    coreNameIndex.clear();
+    for (const char *at = std::strstr(coreData, SUFFIX); at; at = std::strstr(at + 1, SUFFIX)) {
+        int id = 0;
+        if (keyIdBefore(coreData, at, &id))
+            coreNameIndex.try_emplace(id, static_cast<std::size_t>(at + std::strlen(SUFFIX) - coreData));
+    }
+    coreNameIndexBuilt = true;
+}
 
 static void showFormatted(const char *format, const char *value) {
     char text[ERROR_TEXT_SIZE];
@@ -85,6 +125,7 @@ static bool downloadCoreData(const char *path) {
 }
 
 bool loadCoreData() {
+    freeCoreData();
     char path[PATH_BUFFER_SIZE];
     formCachePath(CORE_DATA_FILE, path, sizeof path);
     std::FILE *file = std::fopen(path, "rb");
@@ -108,15 +149,16 @@ bool loadCoreData() {
 void freeCoreData() {
     std::free(coreData);
     coreData = nullptr;
+    coreNameIndex.clear();
+    coreNameIndexBuilt = false;
 }
 
 bool lookupCoreItemName(int itemId, char *nameBuffer) {
     if (!coreData) return false;
-    char key[32];
-    std::snprintf(key, sizeof key, "\"%d\":{\"name\":\"", itemId);
-    const char *found = std::strstr(coreData, key);
-    if (!found) return false;
-    const char *name = found + std::strlen(key);
+    if (!coreNameIndexBuilt) buildCoreNameIndex();
+    auto found = coreNameIndex.find(itemId);
+    if (found == coreNameIndex.end()) return false;
+    const char *name = coreData + found->second;
     const char *end = std::strchr(name, '"');
     std::size_t length = end ? static_cast<std::size_t>(end - name) : 0;
     if (length > CORE_NAME_BUFFER_SIZE - 1) length = CORE_NAME_BUFFER_SIZE - 1;

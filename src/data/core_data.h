@@ -8,7 +8,8 @@
 constexpr std::size_t CORE_NAME_BUFFER_SIZE = 1000;
 
 // The core data text from its first "ingredients": on, zero-terminated;
-// null until loadCoreData succeeded. Read-only after loading.
+// null until loadCoreData succeeded. Read-only after loading; whoever sets
+// it directly releases it with freeCoreData, which also drops the index.
 extern char *coreData;
 
 // Makes coreData available: loads cache/corvanedbcore, or announces and

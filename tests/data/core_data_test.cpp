@@ -170,3 +170,43 @@ TEST_F(CoreDataTest, CoreFileThatCannotBeOpenedIsNotReplaced) {
 }
 
 } // namespace
+
+namespace {
+
+// The lookup as a plain search of the text from its start.
+bool searchCoreName(const std::string &text, int id, std::string *name) {
+    std::string key = "\"" + std::to_string(id) + "\":{\"name\":\"";
+    std::size_t at = text.find(key);
+    if (at == std::string::npos) return false;
+    std::size_t start = at + key.size();
+    std::size_t end = text.find('"', start);
+    *name = end == std::string::npos ? "" : text.substr(start, end - start);
+    return true;
+}
+
+TEST(CoreNameIndex, AnswersLikeASearchFromTheStart) {
+    const std::string text =
+        "\"ingredients\":{\"5\":{\"name\":\"Five\"},\"05\":{\"name\":\"Zero Five\"},"
+        "\"-0\":{\"name\":\"Minus Zero\"},\"0\":{\"name\":\"Zero\"},\"-7\":{\"name\":\"Minus Seven\"},"
+        "\"x-8\":{\"name\":\"Dash Eight\"},\"5\":{\"name\":\"Second Five\"},"
+        "\"note\":\"a\\\"12\\\":{\\\"name\\\":\\\"Escaped\",\"12\":{\"name\":\"Twelve\"},"
+        "\"112\":{\"name\":\"One Twelve\"},\"9999999999\":{\"name\":\"Too Big\"},"
+        "\"2147483647\":{\"name\":\"Max\"},\"-2147483648\":{\"name\":\"Min\"},"
+        "\"30\":{\"name\":\"\":{\"name\":\"Nested\"},\"31\":{\"icon\":1,\"name\":\"Icon\"},"
+        "\"\"40\":{\"name\":\"Double Quote\"},\"41\":{\"name\":\"No end";
+    freeCoreData();
+    coreData = strdup(text.c_str());
+    std::vector<int> ids = {0, 5, 7, -7, 8, -8, 12, 112, 30, 31, 40, 41, 2147483647, -2147483648, 1410065407};
+    for (int id = -20; id <= 200; ++id) ids.push_back(id);
+    for (int id : ids) {
+        SCOPED_TRACE(id);
+        std::string expected;
+        bool expectedFound = searchCoreName(text, id, &expected);
+        char name[CORE_NAME_BUFFER_SIZE] = "unchanged";
+        EXPECT_EQ(lookupCoreItemName(id, name), expectedFound);
+        EXPECT_EQ(std::string(name), expectedFound ? expected : "unchanged");
+    }
+    freeCoreData();
+}
+
+} // namespace
