@@ -24,6 +24,13 @@ int checkItemNameLength(const char *name, char *errorText);
 // errorText, when given, receives the message of a failure that prints one.
 int loadItemDocument(const char *name, char **documentText, int *itemId, char *errorText);
 
+// A generation asks for the same documents again and again. Between these
+// two calls, while refreshCache is off, a document that was read once is
+// handed out again without reading its file; the verbose lines are those of
+// a cache hit. Stopping forgets every document.
+void startRememberingDocuments();
+void stopRememberingDocuments();
+
 // The search answer's choice of item: the id of the first item result, or
 // of the first one after a first name beginning with "Aetherial". False
 // when the answer has no usable item result.

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "data/item_store.h"
 #include "data/result.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
@@ -74,14 +75,17 @@ void runCommandLine(int argc, char **argv) {
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
     readOptions(argc, argv);
     int rowCount = 0;
-    for (int i = 1; i < argc; ++i) {
+    startRememberingDocuments();
+    int result = RESULT_OK;
+    for (int i = 1; i < argc && result == RESULT_OK; ++i) {
         if (argv[i][0] == '-' || isDigit(argv[i][0])) continue;
         int quantity = i + 1 < argc && isDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
-        int result = expandItem(argv[i], &rowCount, materialTable, quantity, 0, nullptr);
-        if (result != RESULT_OK) {
-            std::printf("Error %d\n", result);
-            return;
-        }
+        result = expandItem(argv[i], &rowCount, materialTable, quantity, 0, nullptr);
+    }
+    stopRememberingDocuments();
+    if (result != RESULT_OK) {
+        std::printf("Error %d\n", result);
+        return;
     }
     std::printf("\n");
     sortMaterials(materialTable, rowCount);

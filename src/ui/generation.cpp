@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/item_store.h"
 #include "data/result.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
@@ -147,7 +148,9 @@ void generateShoppingList(GenerationControls &controls) {
     std::memset(static_cast<void *>(materialTable), 0,
                 sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
 
+    startRememberingDocuments();
     std::string failure = expandLines(controls, lines, lineTotal, &rowCount);
+    stopRememberingDocuments();
     if (failure.empty()) {
         sortMaterials(materialTable, rowCount);
         controls.setListText(formatDialogList(materialTable, rowCount, settings.omitCrystals));

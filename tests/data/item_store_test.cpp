@@ -278,3 +278,16 @@ TEST_F(ItemStoreTest, CacheEntryThatCannotBeOpenedIsLeftAlone) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ItemStoreTest, RefreshingDownloadsEveryTimeEvenWhileRemembering) {
+    settings.refreshCache = true;
+    startRememberingDocuments();
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+    stopRememberingDocuments();
+    EXPECT_EQ(standin.requests().size(), 4u);
+}
+
+} // namespace

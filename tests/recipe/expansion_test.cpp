@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/core_data.h"
+#include "data/item_store.h"
 #include "data/result.h"
 #include "shell/app_state.h"
 #include "shell/messages.h"
@@ -361,6 +362,40 @@ TEST_F(ExpansionTest, IngredientNameOver99BytesIsRefusedBeforeARowIsTaken) {
     cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{44, 1, longName}}));
     EXPECT_EQ(expand("Top", 1), RESULT_NAME_TOO_LONG);
     EXPECT_EQ(rowCount, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading) {
+    writeWorkedExample();
+    settings.verbose = true;
+    ASSERT_EQ(expand("K", 3), RESULT_OK);
+    ASSERT_EQ(expand("P", 1), RESULT_OK);
+    std::string plainLines = printed;
+    std::vector<MaterialRecord> plainRows(table.begin(), table.begin() + rowCount);
+
+    table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
+    rowCount = 0;
+    nextSequence = 0;
+    startRememberingDocuments();
+    ASSERT_EQ(expand("K", 3), RESULT_OK);
+    // L and N are known now: their files are not read again.
+    std::remove("cache/L");
+    std::remove("cache/N");
+    ASSERT_EQ(expand("P", 1), RESULT_OK);
+    stopRememberingDocuments();
+    EXPECT_EQ(printed, plainLines);
+    ASSERT_EQ(rowCount, static_cast<int>(plainRows.size()));
+    for (int i = 0; i < rowCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(std::memcmp(&table[i], &plainRows[i], sizeof(MaterialRecord)), 0);
+    }
+    // Once stopped, the store looks for the files again: L is gone, and
+    // without a client the download fails.
+    rowCount = 0;
+    EXPECT_EQ(expand("P", 1), RESULT_WEB_ERROR);
 }
 
 } // namespace
