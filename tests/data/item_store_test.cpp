@@ -291,3 +291,16 @@ TEST_F(ItemStoreTest, RefreshingDownloadsEveryTimeEvenWhileRemembering) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ItemStoreTest, SearchAddressBeyondItsBufferIsRefusedUnsent) {
+    std::string base = standin.baseAddress() + "/" + std::string(990, 'p');
+    setenv("CORVANEDB_URL", base.c_str(), 1);
+    EXPECT_EQ(load("Copper Ore"), RESULT_WEB_ERROR);
+    EXPECT_EQ(printed, "Request address too long for [Copper Ore]\n");
+    EXPECT_TRUE(standin.requests().empty());
+    EXPECT_EQ(listFolder("cache"), "");
+}
+
+} // namespace

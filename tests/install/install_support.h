@@ -1,0 +1,104 @@
+// Helpers for the installation tests: a real `cmake --install` into a
+// temporary prefix, commands run through the shell, desktop entry reading,
+// and the launcher run as a desktop or a terminal would start it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The names the installation uses, as users and desktops see them.
+inline const std::string APP_ID = "org.tavro.ShoppingList";
+inline const std::string LAUNCHER = "tavro-shopping-list";
+inline const std::string PROGRAM = "shopping-list";
+inline const std::string PACKAGE = "tavro-shopping-list";
+
+struct CommandResult {
+    std::string output; // standard output and standard error
+    int exitCode;       // -1 when the command did not end normally
+};
+
+// Runs a shell command, its standard input from /dev/null.
+CommandResult runCommand(const std::string &command);
+
+// A fresh temporary folder, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::string &path() const { return folder; }
+
+private:
+    std::string folder;
+};
+
+// The project installed with `cmake --install <build dir> --prefix <prefix>`
+// into a prefix inside a scratch folder. The default prefix name holds a
+// space, as an installation path may.
+class InstalledPrefix {
+public:
+    explicit InstalledPrefix(const std::string &prefixName = "install prefix");
+    const std::string &prefix() const { return prefixPath; }
+    std::string path(const std::string &relative) const { return prefixPath + "/" + relative; }
+    // What `cmake --install` printed, and whether it succeeded.
+    const CommandResult &installRun() const { return run; }
+
+private:
+    ScratchFolder scratch;
+    std::string prefixPath;
+    CommandResult run;
+};
+
+// Every regular file and symbolic link under a folder, relative to it, sorted.
+std::vector<std::string> filesUnder(const std::string &folder);
+
+// Permission bits of a file (st_mode & 07777), or -1 when it does not exist.
+int fileMode(const std::string &path);
+
+// The keys of the [Desktop Entry] group of a desktop entry file.
+std::map<std::string, std::string> desktopEntryKeys(const std::string &path);
+
+// The first argument of an Exec value, with the desktop entry format's string
+// escapes, quoting and %% undone.
+std::string execProgram(const std::string &execValue);
+
+// Width and height from a PNG file's header; {0, 0} when it is no PNG.
+std::pair<int, int> pngSize(const std::string &path);
+
+// The launcher started as a desktop starts it: in a new session with no
+// controlling terminal, standard input from /dev/null, output to `logPath`,
+// with `environment` (NAME=value entries; a NAME alone removes the variable)
+// applied over this process's environment, less DISPLAY and WAYLAND_DISPLAY.
+// The process is killed and reaped when this object goes away.
+class DetachedRun {
+public:
+    DetachedRun(const std::string &launcher, const std::vector<std::string> &arguments,
+                const std::vector<std::string> &environment, const std::string &logPath);
+    ~DetachedRun();
+    DetachedRun(const DetachedRun &) = delete;
+    DetachedRun &operator=(const DetachedRun &) = delete;
+
+    pid_t pid() const { return child; }
+    // True while the process has not ended.
+    bool running();
+    // Waits until /proc/<pid>/exe is `executable` (the launcher has replaced
+    // itself with the program); false when that did not happen in time.
+    bool waitForExecutable(const std::string &executable, int seconds);
+    // The process's current directory, from /proc/<pid>/cwd.
+    std::string currentDirectory() const;
+
+private:
+    pid_t child = -1;
+    bool reaped = false;
+};
+
+// The launcher run under a pseudo-terminal (script -qec), which gives the
+// program its console mode; in `folder`, with `environment` put before the
+// command as for env(1) ("-u NAME" entries remove a variable).
+CommandResult runInTerminal(const std::string &folder, const std::string &launcher,
+                            const std::vector<std::string> &arguments,
+                            const std::vector<std::string> &environment);

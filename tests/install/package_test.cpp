@@ -1,0 +1,129 @@
+// The Debian package made by `cpack -G DEB` from the build folder: its name,
+// control fields, dependencies and contents, and the packaged launcher run
+// from the unpacked tree. Made once for all the tests here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "install_support.h"
+#include "support/console_run.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+class DebianPackage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        output = new ScratchFolder;
+        made = runCommand("cd " + shellQuote(INSTALL_BUILD_DIR) + " && " + shellQuote(INSTALL_CPACK_COMMAND) +
+                          " -G DEB -B " + shellQuote(output->path()));
+        for (const auto &entry : fs::directory_iterator(output->path()))
+            if (entry.path().extension() == ".deb") debs.push_back(entry.path().string());
+    }
+    static void TearDownTestSuite() {
+        delete output;
+        output = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        ASSERT_EQ(debs.size(), 1u) << made.output;
+    }
+    static std::string deb() { return debs.front(); }
+    static std::string field(const std::string &name) {
+        return trimmed(runCommand("dpkg-deb -f " + shellQuote(deb()) + " " + name).output);
+    }
+
+    static inline ScratchFolder *output = nullptr;
+    static inline CommandResult made;
+    static inline std::vector<std::string> debs;
+};
+
+TEST_F(DebianPackage, FileNameHasNameVersionAndArchitecture) {
+    std::string architecture = trimmed(runCommand("dpkg --print-architecture").output);
+    EXPECT_EQ(fs::path(deb()).filename().string(),
+              PACKAGE + "_" + INSTALL_PROJECT_VERSION + "_" + architecture + ".deb");
+}
+
+TEST_F(DebianPackage, ControlFieldsNameTheProgramAndItsMaintainer) {
+    EXPECT_EQ(field("Package"), PACKAGE);
+    EXPECT_EQ(field("Version"), INSTALL_PROJECT_VERSION);
+    EXPECT_EQ(field("Architecture"), trimmed(runCommand("dpkg --print-architecture").output));
+    EXPECT_EQ(field("Section"), "games");
+    std::string maintainer = field("Maintainer");
+    EXPECT_NE(maintainer.find(" <"), std::string::npos) << maintainer;
+    EXPECT_EQ(maintainer.back(), '>') << maintainer;
+    std::string description = field("Description");
+    EXPECT_NE(description.find("shopping-list"), std::string::npos) << description;
+    EXPECT_NE(description.find('\n'), std::string::npos) << "no long description: " << description;
+}
+
+TEST_F(DebianPackage, DependsOnCurlAndQt6WidgetsAndThePlatformPlugins) {
+    CommandResult info = runCommand("dpkg-deb -I " + shellQuote(deb()));
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    std::size_t at = info.output.find("\n Depends: ");
+    ASSERT_NE(at, std::string::npos) << info.output;
+    std::string depends = info.output.substr(at, info.output.find('\n', at + 1) - at);
+    for (const char *package : {"libcurl4 ", "libqt6widgets6 ", "libqt6gui6 ", "libqt6core6 ", "qt6-qpa-plugins"})
+        EXPECT_NE(depends.find(package), std::string::npos) << package << " missing from" << depends;
+}
+
+TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
+    CommandResult contents = runCommand("dpkg-deb --contents " + shellQuote(deb()));
+    ASSERT_EQ(contents.exitCode, 0) << contents.output;
+    std::vector<std::string> files;
+    std::istringstream lines(contents.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::string mode = line.substr(0, line.find(' '));
+        std::string path = line.substr(line.rfind(' ') + 1);
+        EXPECT_EQ(path.rfind("./usr/", 0), 0u) << line;
+        if (mode[0] == 'd') continue;
+        files.push_back(mode + " " + path);
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> expected = {
+        "-rwxr-xr-x ./usr/bin/shopping-list",
+        "-rwxr-xr-x ./usr/bin/tavro-shopping-list",
+        "-rw-r--r-- ./usr/share/applications/" + APP_ID + ".desktop",
+        "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/LICENSE",
+        "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/README.md",
+        "-rw-r--r-- ./usr/share/icons/hicolor/48x48/apps/" + APP_ID + ".png",
+        "-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/" + APP_ID + ".svg",
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files, expected);
+}
+
+TEST_F(DebianPackage, PackagedDesktopEntryRunsTheLauncherInUsrBin) {
+    ScratchFolder unpacked;
+    ASSERT_EQ(runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(unpacked.path())).exitCode, 0);
+    std::string entry = unpacked.path() + "/usr/share/applications/" + APP_ID + ".desktop";
+    CommandResult check = runCommand("desktop-file-validate " + shellQuote(entry));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    EXPECT_EQ(desktopEntryKeys(entry)["Exec"], "/usr/bin/" + LAUNCHER);
+}
+
+TEST_F(DebianPackage, PackagedLauncherRunsThePackagedProgram) {
+    ScratchFolder unpacked;
+    ASSERT_EQ(runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(unpacked.path())).exitCode, 0);
+    Standin standin(DATA_DIR "/sample");
+    ScratchFolder home;
+    CommandResult run = runInTerminal(home.path(), unpacked.path() + "/usr/bin/" + LAUNCHER, {"Bronze Lamp", "1"},
+                                      {"HOME=" + home.path(), "-u XDG_DATA_HOME", "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("\n   1 Bronze Lamp Frame\n"), std::string::npos) << run.output;
+    EXPECT_TRUE(fileExists(home.path() + "/.local/share/tavro-shopping-list/cache/corvanedbcore"));
+}
+
+} // namespace
