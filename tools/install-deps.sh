@@ -12,6 +12,8 @@ packages=(
   util-linux
   clang libclang-rt-14-dev
   valgrind
+  libbenchmark-dev strace
+  librsvg2-bin desktop-file-utils dpkg-dev file binutils
 )
 
 missing=()

@@ -1,0 +1,100 @@
+# Installation and the Debian package.
+#
+#   cmake --install build --prefix ~/.local     # into a prefix
+#   (cd build && cpack -G DEB)                  # tavro-shopping-list_<version>_<arch>.deb
+#
+# Installs the program and, beside it, the launcher tavro-shopping-list, which
+# makes the user's working folder (with its cache folder) and starts the
+# program there; a desktop entry that runs the launcher; the icon (scalable,
+# and a 48 px PNG drawn from it at build time); the README and the licence.
+# The desktop entry's Exec line names the launcher by its absolute path, so it
+# is written at install time, when the prefix is known.
+
+# The fuzz build makes only the fuzz targets: nothing to install there.
+if(BUILD_FUZZERS)
+  return()
+endif()
+
+include(GNUInstallDirs)
+
+set(TAVRO_PACKAGE_NAME tavro-shopping-list)
+set(TAVRO_APP_ID org.tavro.ShoppingList)   # desktop entry file name and icon name
+set(TAVRO_LAUNCHER tavro-shopping-list)
+set(TAVRO_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TAVRO_PACKAGE_NAME})
+set(TAVRO_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+# ---------------------------------------------------------------- the icon
+
+find_program(RSVG_CONVERT rsvg-convert)
+if(NOT RSVG_CONVERT)
+  message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the 48 px icon; "
+                      "install it with tools/install-deps.sh")
+endif()
+set(TAVRO_ICON_SVG ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.svg)
+set(TAVRO_ICON_PNG ${CMAKE_BINARY_DIR}/icons/48x48/${TAVRO_APP_ID}.png)
+add_custom_command(
+  OUTPUT ${TAVRO_ICON_PNG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/48x48
+  COMMAND ${RSVG_CONVERT} --width=48 --height=48 --keep-aspect-ratio
+          --output=${TAVRO_ICON_PNG} ${TAVRO_ICON_SVG}
+  DEPENDS ${TAVRO_ICON_SVG}
+  COMMENT "Drawing the 48 px icon"
+  VERBATIM)
+add_custom_target(shopping-list-icon ALL DEPENDS ${TAVRO_ICON_PNG})
+
+# ---------------------------------------------------------------- install rules
+
+install(TARGETS shopping-list RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${TAVRO_PACKAGING_DIR}/${TAVRO_LAUNCHER} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${TAVRO_ICON_SVG}
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+install(FILES ${TAVRO_ICON_PNG}
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/48x48/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${TAVRO_DOC_DIR})
+
+# The desktop entry, written when the install prefix is known (DESTDIR, as
+# CPack uses it, is not part of the Exec path).
+install(CODE "
+  set(TAVRO_DESKTOP_TEMPLATE [[${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.desktop.in]])
+  set(TAVRO_DESKTOP_NAME [[${TAVRO_APP_ID}.desktop]])
+  set(TAVRO_ICON_NAME [[${TAVRO_APP_ID}]])
+  set(TAVRO_LAUNCHER_PATH [[${CMAKE_INSTALL_BINDIR}/${TAVRO_LAUNCHER}]])
+  set(TAVRO_APPLICATIONS_DIR [[${CMAKE_INSTALL_DATAROOTDIR}/applications]])
+  set(TAVRO_STAGING_DIR [[${CMAKE_BINARY_DIR}/desktop-entry]])
+  include([[${CMAKE_CURRENT_LIST_DIR}/DesktopEntry.cmake]])
+")
+
+# ---------------------------------------------------------------- the Debian package
+
+set(TAVRO_PACKAGE_MAINTAINER
+    "The TAVRO Shopping List Generator developers <maintainers@tavro-shopping-list.invalid>"
+    CACHE STRING "Maintainer line of the Debian package")
+
+set(CPACK_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The TAVRO Shopping List Generator developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "crafting shopping-list generator for the TAVRO online RPG")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Name the items you want to craft, each with a quantity: the program looks every item up
+in the CorvaneDB item-database web service, keeps each item document in a cache folder,
+follows every recipe down through its ingredients, totals the materials and prints one
+sorted shopping list grouped by where each material is gathered or bought. It has a
+console mode when started from a terminal and a window when started from the desktop.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)           # name_version_arch.deb
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TAVRO_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps finds the libraries the program links (libcurl4, the Qt 6
+# Widgets, Gui and Core libraries, the C and C++ runtimes); the window also
+# needs Qt's platform plugins, which libqt6gui6 only recommends.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Architecture: CPack asks dpkg --print-architecture.
+
+include(CPack)
