@@ -12,7 +12,7 @@ packages=(
   util-linux
   clang libclang-rt-14-dev
   valgrind
-  libbenchmark-dev strace
+  libbenchmark-dev strace time
   librsvg2-bin desktop-file-utils dpkg-dev file binutils
 )
 
