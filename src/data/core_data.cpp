@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "data/cache_folder.h"
 #include "data/http_client.h"
@@ -22,9 +22,37 @@ char *coreData = nullptr;
 // Where the name of each id's first entry begins in coreData, built on the
 // first lookup after the text changed. The key of id 12 is "12":{"name":" and
 // the index holds, for every id, the first such key in the text, so a lookup
-// answers exactly as a search of the text from its start would.
-static std::unordered_map<int, std::size_t> coreNameIndex;
+// answers exactly as a search of the text from its start would. An open-
+// addressing table of (id, offset) pairs: one block, no allocation per entry.
+struct CoreNameSlot {
+    std::int32_t id;
+    std::size_t nameOffset; // 0: the slot is free (a name never begins at 0)
+};
+static std::vector<CoreNameSlot> coreNameSlots;
+static std::size_t coreNameCount = 0;
 static bool coreNameIndexBuilt = false;
+
+// The slot of `id`, or the free slot where it belongs.
+static CoreNameSlot &coreNameSlot(std::int32_t id) {
+    std::size_t mask = coreNameSlots.size() - 1;
+    std::size_t at = (static_cast<std::uint32_t>(id) * 2654435761u) & mask;
+    while (coreNameSlots[at].nameOffset != 0 && coreNameSlots[at].id != id) at = (at + 1) & mask;
+    return coreNameSlots[at];
+}
+
+// Records the name offset of `id` unless an earlier entry holds the id.
+static void addCoreName(std::int32_t id, std::size_t nameOffset) {
+    if ((coreNameCount + 1) * 2 > coreNameSlots.size()) {
+        std::vector<CoreNameSlot> old(coreNameSlots.size() * 2, CoreNameSlot{0, 0});
+        old.swap(coreNameSlots);
+        for (const CoreNameSlot &slot : old)
+            if (slot.nameOffset != 0) coreNameSlot(slot.id) = slot;
+    }
+    CoreNameSlot &slot = coreNameSlot(id);
+    if (slot.nameOffset != 0) return;
+    slot = {id, nameOffset};
+    ++coreNameCount;
+}
 
 static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -46,13 +74,23 @@ static bool keyIdBefore(const char *text, const char *suffix, int *id) {
     return true;
 }
 
+static void clearCoreNameIndex() {
+    coreNameSlots.assign(1 << 16, CoreNameSlot{0, 0});
+    coreNameCount = 0;
+    coreNameIndexBuilt = false;
+}
+
 static void buildCoreNameIndex() {
     static const char SUFFIX[] = "\":{\"name\":\"";
-    coreNameIndex.clear();
-    for (const char *at = std::strstr(coreData, SUFFIX); at; at = std::strstr(at + 1, SUFFIX)) {
+    const std::size_t suffixLength = std::strlen(SUFFIX);
+    clearCoreNameIndex();
+    const char *end = coreData + std::strlen(coreData);
+    for (const char *at = coreData; at < end; ++at) {
+        at = static_cast<const char *>(memmem(at, static_cast<std::size_t>(end - at), SUFFIX, suffixLength));
+        if (!at) break;
         int id = 0;
         if (keyIdBefore(coreData, at, &id))
-            coreNameIndex.try_emplace(id, static_cast<std::size_t>(at + std::strlen(SUFFIX) - coreData));
+            addCoreName(id, static_cast<std::size_t>(at + suffixLength - coreData));
     }
     coreNameIndexBuilt = true;
 }
@@ -149,16 +187,17 @@ bool loadCoreData() {
 void freeCoreData() {
     std::free(coreData);
     coreData = nullptr;
-    coreNameIndex.clear();
+    std::vector<CoreNameSlot>().swap(coreNameSlots);
+    coreNameCount = 0;
     coreNameIndexBuilt = false;
 }
 
 bool lookupCoreItemName(int itemId, char *nameBuffer) {
     if (!coreData) return false;
     if (!coreNameIndexBuilt) buildCoreNameIndex();
-    auto found = coreNameIndex.find(itemId);
-    if (found == coreNameIndex.end()) return false;
-    const char *name = coreData + found->second;
+    const CoreNameSlot &slot = coreNameSlot(itemId);
+    if (slot.nameOffset == 0) return false;
+    const char *name = coreData + slot.nameOffset;
     const char *end = std::strchr(name, '"');
     std::size_t length = end ? static_cast<std::size_t>(end - name) : 0;
     if (length > CORE_NAME_BUFFER_SIZE - 1) length = CORE_NAME_BUFFER_SIZE - 1;

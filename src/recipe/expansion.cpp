@@ -78,13 +78,6 @@ static void recordSource(const DocumentRegions &regions, int job, bool isGear,
     row->isGear = isGear ? 1 : 0;
 }
 
-// First row whose name equals `name`, or null.
-static MaterialRecord *findRow(const char *name, int rowCount, MaterialRecord *table) {
-    for (int i = 0; i < rowCount; ++i)
-        if (std::strcmp(table[i].name, name) == 0) return &table[i];
-    return nullptr;
-}
-
 // The ingredient's name: from the ingredient object `","id":<id>,` found from
 // the entry on, by scanning back to its "name"; else from the core data.
 // False when neither has one.
@@ -200,7 +193,7 @@ static int expandIngredients(TextRegion itemPart, const char *listKey, int craft
             reportTemplateChanged(codeText, errorText);
             return RESULT_OK;
         }
-        MaterialRecord *row = findRow(name, *rowCount, table);
+        MaterialRecord *row = findMaterialRow(name, *rowCount, table);
         if (!row) {
             int result = addMaterial(ingredientId, name, depth, 0, rowCount, table, errorText);
             if (result != RESULT_OK) return result;
@@ -236,11 +229,13 @@ static int expandDocument(const char *name, const char *document, int itemId, in
                           char *errorText) {
     DocumentRegions regions = splitDocument(document);
     char value[VALUE_BUFFER_SIZE];
+    // 1 + the job number; computed wide, so that a job of 2147483647 wraps
+    // like the narrower fields instead of overflowing.
     int job = readValue(regions.itemPart, regions.itemPart.begin, "\"job\":", ',', value,
                         sizeof value)
-                  ? 1 + convertNumber(value)
+                  ? static_cast<int>(std::int64_t{1} + convertNumber(value))
                   : 0;
-    MaterialRecord *currentRow = findRow(name, *rowCount, table);
+    MaterialRecord *currentRow = findMaterialRow(name, *rowCount, table);
     if (currentRow) {
         currentRow->job = static_cast<std::int8_t>(job);
     } else if (depth > 0) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "data/item_store.h"
 #include "data/result.h"
@@ -15,6 +17,34 @@ static const int MAX_YIELD = 127;
 
 MaterialRecord *materialTable = nullptr;
 
+// Rows by name, kept in step with the table that is searched. During a
+// generation rows are only appended; a generation starts again from row 0,
+// so a smaller row count (or another table) starts the index afresh.
+static std::unordered_map<std::string, int> rowIndex;
+static const MaterialRecord *indexedTable = nullptr;
+static int indexedRows = 0;
+
+static void resetRowIndex(const MaterialRecord *table) {
+    rowIndex.clear();
+    indexedTable = table;
+    indexedRows = 0;
+}
+
+MaterialRecord *findMaterialRow(const char *name, int rowCount, MaterialRecord *table) {
+    if (table != indexedTable || rowCount < indexedRows) resetRowIndex(table);
+    for (; indexedRows < rowCount; ++indexedRows)
+        rowIndex.try_emplace(table[indexedRows].name, indexedRows);
+    auto found = rowIndex.find(name);
+    if (found == rowIndex.end()) return nullptr;
+    MaterialRecord *row = &table[found->second];
+    if (std::strcmp(row->name, name) == 0) return row;
+    // The rows changed under the index: search them as they are.
+    resetRowIndex(table);
+    for (int i = 0; i < rowCount; ++i)
+        if (std::strcmp(table[i].name, name) == 0) return &table[i];
+    return nullptr;
+}
+
 void allocMaterialTable() {
     materialTable =
         static_cast<MaterialRecord *>(std::calloc(MATERIAL_TABLE_ROWS, sizeof(MaterialRecord)));
@@ -23,6 +53,7 @@ void allocMaterialTable() {
 void freeMaterialTable() {
     std::free(materialTable);
     materialTable = nullptr;
+    resetRowIndex(nullptr);
 }
 
 bool readRecipeYield(const char *document, int *yield) {

@@ -42,6 +42,9 @@ void freeMaterialTable();
 int addMaterial(int itemId, const char *name, int depth, int job, int *rowCount,
                 MaterialRecord *table, char *errorText);
 
+// The first of rows 0 to rowCount - 1 whose name equals `name`, or null.
+MaterialRecord *findMaterialRow(const char *name, int rowCount, MaterialRecord *table);
+
 // Reads the recipe yield of a document: the number behind the first
 // ,"yield": before the first "ingredients" (1 when there is none). False
 // when no ',' ends the value (*yield untouched).

@@ -399,3 +399,17 @@ TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ExpansionTest, LargestJobNumberDoesNotOverflow) {
+    cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{43, 1, "Thing"}}));
+    cacheDocument("Thing", itemDocument("Thing", 43, "\"nodes\":[150]", 2147483647, 1, {},
+                                        "{\"type\":\"node\",\"id\":\"150\",\"obj\":{\"z\":210}}"));
+    ASSERT_EQ(expand("Top", 1), RESULT_OK);
+    ASSERT_EQ(rowCount, 1);
+    // The job is not 0, so the node's zone is not taken.
+    EXPECT_EQ(table[0].source, 150);
+}
+
+} // namespace
