@@ -45,6 +45,10 @@ add_custom_target(shopping-list-icon ALL DEPENDS ${TAVRO_ICON_PNG})
 # ---------------------------------------------------------------- install rules
 
 install(TARGETS shopping-list RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window module, where the program looks for it (../lib/tavro-shopping-list
+# from its own folder).
+install(TARGETS shopping_ui_module LIBRARY DESTINATION ${WINDOW_MODULE_INSTALL_DIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(PROGRAMS ${TAVRO_PACKAGING_DIR}/${TAVRO_LAUNCHER} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${TAVRO_ICON_SVG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)

@@ -39,6 +39,8 @@ static void redrawDialogNow() {
 static const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTemplateChangedBox,
                                                     redrawDialogNow};
 
+const MessageBoxHooks *windowMessageBoxHooks() { return &WINDOW_MESSAGE_BOXES; }
+
 static bool platformReachable() {
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     return displayAvailable() || (platform && *platform);

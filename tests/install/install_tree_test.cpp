@@ -16,6 +16,7 @@ const std::string ENTRY = "share/applications/" + APP_ID + ".desktop";
 const std::string SVG_ICON = "share/icons/hicolor/scalable/apps/" + APP_ID + ".svg";
 const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID + ".png";
 const std::string DOC = "share/doc/tavro-shopping-list/";
+const std::string WINDOW_MODULE = "lib/tavro-shopping-list/libtavro-shopping-list-ui.so";
 
 class InstallTree : public ::testing::Test {
 protected:
@@ -28,6 +29,7 @@ protected:
 TEST_F(InstallTree, PutsExactlyTheProgramLauncherEntryIconsAndDocs) {
     std::vector<std::string> expected = {
         "bin/" + PROGRAM, "bin/" + LAUNCHER, DOC + "LICENSE", DOC + "README.md", ENTRY, PNG_ICON, SVG_ICON,
+        WINDOW_MODULE,
     };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(filesUnder(installed.prefix()), expected);
@@ -36,7 +38,8 @@ TEST_F(InstallTree, PutsExactlyTheProgramLauncherEntryIconsAndDocs) {
 TEST_F(InstallTree, ProgramsAreExecutableAndDataIsNot) {
     for (const std::string &program : {"bin/" + PROGRAM, "bin/" + LAUNCHER})
         EXPECT_EQ(fileMode(installed.path(program)), 0755) << program;
-    for (const std::string &data : {ENTRY, SVG_ICON, PNG_ICON, DOC + "LICENSE", DOC + "README.md"})
+    for (const std::string &data :
+         {ENTRY, SVG_ICON, PNG_ICON, DOC + "LICENSE", DOC + "README.md", WINDOW_MODULE})
         EXPECT_EQ(fileMode(installed.path(data)), 0644) << data;
 }
 

@@ -95,6 +95,7 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
     std::vector<std::string> expected = {
         "-rwxr-xr-x ./usr/bin/shopping-list",
         "-rwxr-xr-x ./usr/bin/tavro-shopping-list",
+        "-rw-r--r-- ./usr/lib/tavro-shopping-list/libtavro-shopping-list-ui.so",
         "-rw-r--r-- ./usr/share/applications/" + APP_ID + ".desktop",
         "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/LICENSE",
         "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/README.md",

@@ -186,3 +186,27 @@ TEST_F(ConsoleTest, WithoutTerminalOrDisplayTheWindowModeEndsCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ProgramFile, CarriesNoToolkitOfItsOwn) {
+    std::string command = "ldd " + shellQuote(SHOPPING_LIST_EXECUTABLE) + " > .ldd-output";
+    TempFolder folder;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::string linked = readFile(".ldd-output");
+    EXPECT_NE(linked.find("libcurl"), std::string::npos);
+    EXPECT_EQ(linked.find("libQt6"), std::string::npos) << linked;
+}
+
+TEST(ProgramFile, WindowModeWithoutItsModuleSaysSoAndEnds) {
+    TempFolder folder;
+    std::filesystem::copy_file(SHOPPING_LIST_EXECUTABLE, "alone");
+    std::filesystem::permissions("alone", std::filesystem::perms::owner_all);
+    std::system("setsid -w env QT_QPA_PLATFORM=offscreen ./alone > .alone-output 2>&1 < /dev/null;"
+                " echo $? > .alone-code");
+    EXPECT_EQ(readFile(".alone-code"), "0\n");
+    EXPECT_EQ(readFile(".alone-output"), "Cannot load the window: libtavro-shopping-list-ui.so not found "
+                                         "beside " + folder.path() + "/\n");
+}
+
+} // namespace
