@@ -10,12 +10,21 @@
 #include "shell/messages.h"
 #include "ui/window.h"
 
-static int *applicationArgc = nullptr;
-static char **applicationArgv = nullptr;
+// The application object sees the program's name only: the window ignores
+// the command line, and the toolkit would otherwise act on options of its
+// own such as -reverse or -style.
+static int applicationArgc = 1;
+static char *applicationArgv[2] = {nullptr, nullptr};
 static QApplication *application = nullptr;
 
+static void keepProgramName(char **argv) {
+    static char fallbackName[] = "shopping-list";
+    applicationArgv[0] = argv && argv[0] ? argv[0] : fallbackName;
+}
+
 static void ensureApplication() {
-    if (!QApplication::instance()) application = new QApplication(*applicationArgc, applicationArgv);
+    if (!applicationArgv[0]) keepProgramName(nullptr);
+    if (!QApplication::instance()) application = new QApplication(applicationArgc, applicationArgv);
 }
 
 static void showInformationBox(const char *text) {
@@ -46,22 +55,20 @@ static bool platformReachable() {
     return displayAvailable() || (platform && *platform);
 }
 
-bool openWindowSystem(int &argc, char **argv) {
+bool openWindowSystem(int &, char **argv) {
     if (!platformReachable()) {
         std::fprintf(stderr, "No display to show the window on, and no terminal for the console "
                              "mode: start the program from a terminal or a desktop session.\n");
         return false;
     }
-    applicationArgc = &argc;
-    applicationArgv = argv;
+    keepProgramName(argv);
     ensureApplication();
     setMessageBoxHooks(&WINDOW_MESSAGE_BOXES);
     return true;
 }
 
-void installConsoleMessageBoxes(int &argc, char **argv) {
-    applicationArgc = &argc;
-    applicationArgv = argv;
+void installConsoleMessageBoxes(int &, char **argv) {
+    keepProgramName(argv);
     setMessageBoxHooks(&WINDOW_MESSAGE_BOXES);
 }
 

@@ -210,3 +210,21 @@ TEST(ProgramFile, WindowModeWithoutItsModuleSaysSoAndEnds) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ProgramFile, WindowModeIgnoresTheCommandLine) {
+    // Were the arguments handed to the toolkit, it would look for a platform
+    // named "nosuchplatform" and end at once; ignored, the window opens and
+    // waits for the user until the time limit ends it (exit code 124).
+    TempFolder folder;
+    writeFile("cache/corvanedbcore", "\"ingredients\":{}");
+    std::string command = "setsid -w timeout 3 env QT_QPA_PLATFORM=offscreen " +
+                          shellQuote(SHOPPING_LIST_EXECUTABLE) +
+                          " -platform nosuchplatform -reverse > .window-output 2>&1 < /dev/null;"
+                          " echo $? > .window-code";
+    std::system(command.c_str());
+    EXPECT_EQ(readFile(".window-code"), "124\n") << readFile(".window-output");
+}
+
+} // namespace
