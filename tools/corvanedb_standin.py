@@ -48,16 +48,36 @@ def read_item_summary(path, item_id):
         return (item_id, match.group(1), 1) if match else None
 
 
+# Summaries of item files by path, kept with the file's modification time and
+# size, so that a search reads only the files that changed since it last
+# looked: a dataset of thousands of items is searched in milliseconds, and a
+# file that a test rewrites is read again.
+_summaries = {}
+_summaries_lock = threading.Lock()
+
+
 def scan_items(data_dir):
-    """All items of the dataset as (id, name, ilvl), by ascending id; read anew on every call."""
+    """All items of the dataset as (id, name, ilvl), by ascending id, as the files stand now."""
     items_dir = os.path.join(data_dir, "items")
     found = []
-    for entry in os.listdir(items_dir) if os.path.isdir(items_dir) else []:
-        match = re.fullmatch(r"(-?\d+)\.json", entry)
-        if match:
-            summary = read_item_summary(os.path.join(items_dir, entry), int(match.group(1)))
-            if summary:
-                found.append(summary)
+    entries = list(os.scandir(items_dir)) if os.path.isdir(items_dir) else []
+    for entry in entries:
+        match = re.fullmatch(r"(-?\d+)\.json", entry.name)
+        if not match:
+            continue
+        try:
+            stat = entry.stat()
+        except OSError:
+            continue
+        key = (stat.st_mtime_ns, stat.st_size)
+        with _summaries_lock:
+            known = _summaries.get(entry.path)
+        if known is None or known[0] != key:
+            known = (key, read_item_summary(entry.path, int(match.group(1))))
+            with _summaries_lock:
+                _summaries[entry.path] = known
+        if known[1]:
+            found.append(known[1])
     found.sort(key=lambda s: s[0])
     return found
 
@@ -229,6 +249,8 @@ class StandinHandler(BaseHTTPRequestHandler):
         if rule is not None:
             time.sleep(float(rule.get("delay", 0)))
             answer = rule_answer(rule, self.server.rules, answer, self.headers.get("Accept-Encoding", ""))
+        if self.server.latency > 0:
+            time.sleep(self.server.latency)  # each connection has its own thread: waits overlap
         self.send_answer(answer, send_body)
 
     def drain_request_body(self):
@@ -265,11 +287,13 @@ class StandinHandler(BaseHTTPRequestHandler):
 
 class StandinServer(ThreadingHTTPServer):
     daemon_threads = True
+    request_queue_size = 64  # many clients may connect at once; a short backlog would stall them
 
-    def __init__(self, port, data_dir, rules, request_log):
+    def __init__(self, port, data_dir, rules, request_log, latency=0.0):
         self.data_dir = data_dir
         self.rules = rules
         self.request_log = request_log
+        self.latency = latency  # seconds every answer waits, as from a far-away service
         super().__init__(("127.0.0.1", port), StandinHandler)
 
     def server_bind(self):
@@ -295,7 +319,12 @@ def parse_arguments(argv):
     parser.add_argument("--port-file", help="file that receives the port once listening")
     parser.add_argument("--log", help="file that receives one JSON line per request")
     parser.add_argument("--rules", help="JSON file of fault rules, re-read on every request")
-    return parser.parse_args(argv)
+    parser.add_argument("--latency-ms", type=int, default=0,
+                        help="milliseconds every request waits before its answer is sent (default 0)")
+    args = parser.parse_args(argv)
+    if args.latency_ms < 0:
+        parser.error("--latency-ms must not be negative")
+    return args
 
 
 def install_stop_handlers(server):
@@ -312,7 +341,8 @@ def main(argv=None):
         print("no dataset folder: %s" % args.data, file=sys.stderr)
         return 2
     request_log = RequestLog(args.log)
-    server = StandinServer(args.port, os.path.abspath(args.data), RuleBook(args.rules), request_log)
+    server = StandinServer(args.port, os.path.abspath(args.data), RuleBook(args.rules), request_log,
+                           args.latency_ms / 1000.0)
     port = server.server_address[1]
     install_stop_handlers(server)
     if args.port_file:
