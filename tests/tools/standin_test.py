@@ -1,25 +1,31 @@
 #!/usr/bin/env python3
-"""Tests for the CorvaneDB stand-in server and for the sample world that it serves."""
+"""Tests for the CorvaneDB stand-in server, and for the plain layout of the sample world it serves.
+
+What the program makes of the sample world is checked by running the program on it
+(tests/shell/sample_world_test.cpp); here the world is read only as plain JSON.
+"""
 
 import gzip
 import http.client
 import json
 import os
 import re
+import selectors
 import shutil
 import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
-from collections import Counter
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 STANDIN = os.path.join(ROOT, "tools", "corvanedb_standin.py")
 SAMPLE = os.path.join(ROOT, "data", "sample")
-BEAST_TRIBE_VENDORS = ["1005554", "1005569", "1008909", "1008907", "1009205", "1016093", "1016804", "1017337"]
+CORE_PATH = "/db/doc/core/en/3/data.json"
+START_LIMIT = 30  # seconds a stand-in may take to start on a busy machine
 SEARCH_RESULT = r'\{"type":"item","id":"\d+","n":"[^"]*","l":-?\d+,"c":"[^"]*"\}'
 SEARCH_SHAPE = re.compile(r'^\{"results":\[(%s(,%s)*)?\],"total":(\d+)\}$' % (SEARCH_RESULT, SEARCH_RESULT))
 
@@ -27,36 +33,61 @@ SEARCH_SHAPE = re.compile(r'^\{"results":\[(%s(,%s)*)?\],"total":(\d+)\}$' % (SE
 # ---------------------------------------------------------------- running the stand-in
 
 class Standin:
-    """One stand-in process on a free port, with its port file, log file and rules file in a temp folder."""
+    """One stand-in process on a free port, with its port, log, rules and stderr files in a temp folder.
 
-    def __init__(self, data_dir, extra_args=()):
-        self.dir = tempfile.mkdtemp(prefix="standin-")
+    Raises RuntimeError with the stand-in's stderr when it ends before it listens. The
+    temp folder and the process are cleaned up on every path: a failed start, stop(), or
+    leaving a `with` block.
+    """
+
+    def __init__(self, data_dir, extra_args=(), parent=None):
+        self.dir = tempfile.mkdtemp(prefix="standin-", dir=parent)
         self.port_file = os.path.join(self.dir, "port")
         self.log_file = os.path.join(self.dir, "requests.log")
         self.rules_file = os.path.join(self.dir, "rules.json")
-        self.proc = subprocess.Popen(
-            [sys.executable, STANDIN, "--data", data_dir, "--port-file", self.port_file,
-             "--log", self.log_file, "--rules", self.rules_file, *extra_args],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        self.port = self._wait_for_port()
-        self.stdout_line = self.proc.stdout.readline()
+        self.stderr_file = os.path.join(self.dir, "stderr")
+        self.proc = None
+        self.stopped = False
+        try:
+            with open(self.stderr_file, "wb") as stderr:
+                self.proc = subprocess.Popen(
+                    [sys.executable, STANDIN, "--data", data_dir, "--port-file", self.port_file,
+                     "--log", self.log_file, "--rules", self.rules_file, *extra_args],
+                    stdout=subprocess.PIPE, stderr=stderr, text=True)
+            self.stdout_line = self._wait_for_listening_line()
+            with open(self.port_file) as f:
+                self.port = int(f.read())
+        except BaseException:
+            self.stop()
+            raise
 
-    def _wait_for_port(self):
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            if os.path.exists(self.port_file):
-                with open(self.port_file) as f:
-                    return int(f.read())
-            if self.proc.poll() is not None:
-                raise RuntimeError("stand-in exited: " + self.proc.stderr.read())
-            time.sleep(0.02)
-        raise RuntimeError("stand-in did not write its port file")
+    def _wait_for_listening_line(self):
+        """The stand-in's first stdout line; it comes once the port file is written."""
+        with selectors.DefaultSelector() as selector:
+            selector.register(self.proc.stdout, selectors.EVENT_READ)
+            if not selector.select(timeout=START_LIMIT):
+                raise RuntimeError("stand-in printed nothing within %d s: %s" % (START_LIMIT, self.stderr()))
+        line = self.proc.stdout.readline()
+        if not line:  # end of file: the process ended
+            self.proc.wait(timeout=START_LIMIT)
+            raise RuntimeError("stand-in exited with code %s: %s" % (self.proc.returncode, self.stderr()))
+        return line
+
+    def stderr(self):
+        with open(self.stderr_file, errors="replace") as f:
+            return f.read()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
 
     def connect(self):
-        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
 
     def get(self, path, headers=None, conn=None):
-        """(status, headers, body) of one GET; a connection passed in is kept open for reuse."""
+        """(status, response, body) of one GET; a connection passed in is kept open for reuse."""
         own = conn is None
         conn = conn or self.connect()
         try:
@@ -68,8 +99,12 @@ class Standin:
                 conn.close()
 
     def set_rules(self, rules):
+        """Rules as a list (written as JSON), a text (written as it is) or None (no rules file)."""
+        if rules is None:
+            self.clear_rules()
+            return
         with open(self.rules_file, "w") as f:
-            json.dump(rules, f)
+            f.write(rules if isinstance(rules, str) else json.dumps(rules))
 
     def clear_rules(self):
         if os.path.exists(self.rules_file):
@@ -80,22 +115,29 @@ class Standin:
             return [json.loads(line) for line in f]
 
     def stop(self, sig=signal.SIGTERM):
-        if self.proc.poll() is None:
-            self.proc.send_signal(sig)
+        """Stops the process (killing it if the signal does not end it) and removes the folder."""
+        if self.stopped:
+            return self.proc.returncode if self.proc else None
+        self.stopped = True
+        code = None
         try:
-            code = self.proc.wait(timeout=5)
+            if self.proc is not None:
+                if self.proc.poll() is None:
+                    self.proc.send_signal(sig)
+                try:
+                    code = self.proc.wait(timeout=START_LIMIT)
+                finally:
+                    if self.proc.poll() is None:
+                        self.proc.kill()
+                        self.proc.wait()
+                    self.proc.stdout.close()
         finally:
-            if self.proc.poll() is None:
-                self.proc.kill()
-                self.proc.wait()
-            self.proc.stdout.close()
-            self.proc.stderr.close()
             shutil.rmtree(self.dir, ignore_errors=True)
         return code
 
 
 def search_path(name):
-    """The search request as the generator sends it: only blanks are escaped."""
+    """The search request as the program sends it for these names: only blanks are escaped."""
     return "/api/search.php?text=%s&lang=en" % name.replace(" ", "%20")
 
 
@@ -103,137 +145,13 @@ def item_path(item_id):
     return "/db/doc/item/en/3/%d.json" % item_id
 
 
-# ---------------------------------------------------------------- how the generator reads texts
-
-def to_int(text):
-    """Base-10 conversion that stops at the first non-digit; no digits give 0; clamped to 32 bits."""
-    match = re.match(r"\s*([+-]?\d+)", text or "")
-    return max(-2 ** 31, min(2 ** 31 - 1, int(match.group(1)))) if match else 0
+def timed_get(server, path):
+    started = time.monotonic()
+    status, _, body = server.get(path)
+    return time.monotonic() - started, status, body
 
 
-def value_to(region, key, delim, start=0):
-    """Text behind the first `key` at or after start, up to the first `delim`; None when either is missing."""
-    k = region.find(key, start)
-    if k < 0:
-        return None
-    end = region.find(delim, k + len(key))
-    return None if end < 0 else region[k + len(key):end]
-
-
-def choose_search_result(answer):
-    """The item id that the generator takes from a search answer, or None when it finds none."""
-    n = answer.find('"n":"')
-    if n < 0:
-        return None
-    start = n if answer[n + 5:n + 14] == "Aetherial" else 0
-    t = answer.find('{"type":"item","id":"', start)
-    if t < 0:
-        return None
-    q = answer.find('"', t + 21)
-    return None if q < 0 else to_int(answer[t + 21:q])
-
-
-def document_id(text):
-    """The item id as the generator finds it: the quoted form wins wherever it stands."""
-    q = text.find('"id":"')
-    if q >= 0 and text.find('",', q) >= 0:
-        return to_int(text[q + 6:text.find('",', q)])
-    u = text.find('"id":')
-    if u >= 0 and text.find(",", u) >= 0:
-        return to_int(text[u + 5:text.find(",", u)])
-    return 0
-
-
-def cut_related(text):
-    cut = text.find(',"related"')
-    return text if cut < 0 else text[:cut]
-
-
-def core_lookup(core_text, item_id):
-    core = core_text[core_text.find('"ingredients":'):]
-    key = '"%d":{"name":"' % item_id
-    k = core.find(key)
-    if k < 0:
-        return None
-    end = core.find('"', k + len(key))
-    return core[k + len(key):] if end < 0 else core[k + len(key):end]
-
-
-def first_nonempty(region, key):
-    for delim in (",", "]"):
-        value = value_to(region, key, delim)
-        if value:
-            return value
-    return ""
-
-
-def zone_after(partials, marker):
-    m = partials.find(marker)
-    return None if m < 0 else value_to(partials, '"z":', "}", m)
-
-
-def read_like_generator(text, core_text):
-    """Job, yield, gear flag, source and recipe entries as the generator reads them from one document."""
-    doc = cut_related(text)
-    p = doc.find("partials")
-    item_part, partials = (doc[:p], doc[p + 1:]) if p >= 0 else (doc, "")
-    i = item_part.find('"ingredients"')
-    source_text = item_part[:i] if i >= 0 else item_part
-    job_text = value_to(item_part, '"job":', ",")
-    equip_text = value_to(item_part, '"equip":', ",")
-    y = doc.find('"ingredients"')
-    view = {
-        "job": 1 + to_int(job_text) if job_text is not None else 0,
-        "gear": bool(equip_text) and equip_text.startswith("1"),
-        "yield": 1,
-    }
-    if ',"yield":' in (doc[:y] if y >= 0 else doc):
-        view["yield"] = to_int(value_to(doc, ',"yield":', ","))
-    candidate = first_nonempty(source_text, '"nodes":[')
-    if candidate and view["job"] == 0:
-        zone = zone_after(partials, '{"type":"node","id":"')
-        candidate = candidate if zone is None else zone
-    elif not candidate and view["job"] == 0:
-        candidate = zone_after(partials, '{"type":"mob","id":"') or zone_after(partials, '{"type":"fishing","id":"') or ""
-    if not candidate:
-        candidate = first_nonempty(source_text, '"vendors":[')
-    view["source"] = to_int(candidate) if candidate else None
-    j = item_part.find('"ingredients":')
-    head = item_part[:j] if j >= 0 else item_part
-    v = head.find('"vendors":')
-    vendor_list = item_part[v:item_part.find("]", v)] if v >= 0 else None
-    view["vendors"] = vendor_list
-    view["entries"] = read_recipe_entries(item_part, core_text) if j >= 0 else None
-    return view
-
-
-def read_recipe_entries(item_part, core_text):
-    """[(id, amount, name, where the name came from)] of the recipe's ingredient list."""
-    k = item_part.find('"ingredients":')
-    end = item_part.find("]", k)
-    cursor, entries = k, []
-    while True:
-        b = item_part.find("{", cursor)
-        if b < 0 or b >= end:
-            return entries
-        cursor = b + 1
-        ing = to_int(value_to(item_part, '"id":', ",", cursor))
-        amount = value_to(item_part, '"amount":', ",", cursor)
-        amount = amount if amount is not None else value_to(item_part, '"amount":', "}", cursor)
-        name, origin = None, None
-        m = item_part.find('","id":%d,' % ing, cursor)
-        pos = m
-        while m >= 0 and pos >= 0 and item_part[pos] != "{":
-            if item_part.startswith('"name"', pos):
-                name, origin = item_part[pos + 8:item_part.find('"', pos + 8)], "document"
-                break
-            pos -= 1
-        if name is None:
-            name, origin = core_lookup(core_text, ing), "core"
-        entries.append((ing, to_int(amount), name, origin))
-
-
-# ---------------------------------------------------------------- the sample world
+# ---------------------------------------------------------------- the sample world as plain JSON
 
 def load_world(data_dir):
     world = {}
@@ -241,284 +159,94 @@ def load_world(data_dir):
     for entry in sorted(os.listdir(items_dir)):
         with open(os.path.join(items_dir, entry), "rb") as f:
             raw = f.read()
-        text = raw.decode("utf-8")
-        world[int(entry[:-5])] = {"file": entry, "raw": raw, "text": text, "json": json.loads(text)["item"],
-                                  "doc": json.loads(text)}
+        world[int(entry[:-5])] = {"raw": raw, "text": raw.decode("utf-8"), "doc": json.loads(raw)}
     with open(os.path.join(data_dir, "core.json"), "rb") as f:
         core_raw = f.read()
     return world, core_raw
 
 
 WORLD, CORE_RAW = load_world(SAMPLE)
-CORE_TEXT = CORE_RAW.decode("utf-8")
-VIEWS = {i: read_like_generator(it["text"], CORE_TEXT) for i, it in WORLD.items()}
-BY_NAME = {it["json"]["name"]: i for i, it in WORLD.items()}
-
-
-def recipe(item_id):
-    craft = WORLD[item_id]["json"].get("craft")
-    return craft[0] if craft else None
+NAMES = {i: it["doc"]["item"]["name"] for i, it in WORLD.items()}
+BY_NAME = {name: i for i, name in NAMES.items()}
 
 
 def children(item_id):
-    r = recipe(item_id)
-    return [e["id"] for e in r["ingredients"]] if r else []
+    craft = WORLD[item_id]["doc"]["item"].get("craft")
+    return [e["id"] for e in craft[0]["ingredients"]] if craft else []
 
 
-def longest_chain(item_id):
-    return 1 + max((longest_chain(c) for c in children(item_id)), default=0)
+class SampleWorldLayoutTests(unittest.TestCase):
 
-
-def closure(item_id, seen=None):
-    seen = set() if seen is None else seen
-    for c in children(item_id):
-        if c not in seen:
-            seen.add(c)
-            closure(c, seen)
-    return seen
-
-
-def read_list():
-    requests = []
-    with open(os.path.join(SAMPLE, "list.txt")) as f:
-        for line in f:
-            if line.strip():
-                name, qty = line.rstrip("\n").rsplit(" ", 1)
-                requests.append((name, int(qty)))
-    return requests
-
-
-# ---------------------------------------------------------------- tests: the world itself
-
-class SampleWorldTests(unittest.TestCase):
-
-    def test_documents_are_compact_single_line_json(self):
+    def test_documents_are_compact_single_line_json_named_after_their_id(self):
         for i, it in WORLD.items():
             with self.subTest(item=i):
-                self.assertNotIn("\n", it["text"].rstrip("\n"))
-                self.assertEqual(it["text"].rstrip("\n"),
-                                 json.dumps(it["doc"], separators=(",", ":"), ensure_ascii=False))
-                self.assertEqual(list(it["doc"])[0], "item")
-                self.assertEqual(list(it["doc"])[-1], "related")
-                self.assertEqual(list(it["json"])[:2], ["name", "id"])
-
-    def test_first_quoted_id_is_the_items_own_id(self):
-        for i, it in WORLD.items():
-            with self.subTest(item=i):
-                self.assertEqual(it["json"]["id"], str(i))
+                self.assertEqual(it["text"], json.dumps(it["doc"], separators=(",", ":"), ensure_ascii=False))
+                self.assertNotIn("\n", it["text"])
+                self.assertEqual((list(it["doc"])[0], list(it["doc"])[-1]), ("item", "related"))
+                self.assertEqual(list(it["doc"]["item"])[:2], ["name", "id"])
+                self.assertEqual(it["doc"]["item"]["id"], str(i))
                 self.assertTrue(1 <= i <= 65536)
-                self.assertEqual(document_id(it["text"]), i)
-                self.assertEqual(document_id(cut_related(it["text"])), i)
-                self.assertIn('"id":"%d",' % i, it["text"])
-
-    def test_partials_word_stands_only_as_the_partials_key(self):
-        for i, it in WORLD.items():
-            doc = cut_related(it["text"])
-            with self.subTest(item=i):
-                self.assertNotIn("partials", it["json"]["name"].lower())
-                if "partials" in it["doc"]:
-                    self.assertEqual(doc.find("partials"), doc.find(',"partials":[') + 2)
-                    self.assertEqual(doc.count("partials"), 1)
-                else:
-                    self.assertNotIn("partials", doc)
-
-    def test_generator_reading_agrees_with_document_content(self):
-        for i, it in WORLD.items():
-            craft, view = recipe(i), VIEWS[i]
-            with self.subTest(item=it["json"]["name"]):
-                self.assertEqual(view["job"], craft["job"] + 1 if craft else 0)
-                self.assertEqual(view["yield"], craft.get("yield", 1) if craft else 1)
-                self.assertTrue(1 <= view["yield"] <= 99)
-                self.assertEqual(view["gear"], it["json"].get("equip") == 1)
-                if craft is None:
-                    self.assertIsNone(view["entries"])
-                    continue
-                self.assertEqual([(e[0], e[1]) for e in view["entries"]],
-                                 [(e["id"], e["amount"]) for e in craft["ingredients"]])
-
-    def test_every_ingredient_exists_and_its_name_agrees_everywhere(self):
-        for i in WORLD:
-            if recipe(i) is None:
-                continue
-            objects = {o["id"]: o["name"] for o in WORLD[i]["doc"].get("ingredients", [])}
-            for ing, _amount, name, origin in VIEWS[i]["entries"]:
-                with self.subTest(recipe=WORLD[i]["json"]["name"], ingredient=ing):
-                    self.assertIn(ing, WORLD)
-                    own_name = WORLD[ing]["json"]["name"]
-                    self.assertEqual(name, own_name)
-                    self.assertEqual(core_lookup(CORE_TEXT, ing), own_name)
-                    if ing in objects:
-                        self.assertEqual(objects[ing], own_name)
-                    if origin == "document":
-                        self.assertIn(ing, objects)
-
-    def test_recipe_trees_have_no_cycles(self):
-        def visit(item_id, path):
-            self.assertNotIn(item_id, path, "cycle through %s" % [WORLD[p]["json"]["name"] for p in path])
-            for c in children(item_id):
-                visit(c, path + [item_id])
-        for i in WORLD:
-            visit(i, [])
 
     def test_names_are_unique_and_safe_for_request_and_file_names(self):
-        names = [it["json"]["name"] for it in WORLD.values()]
-        self.assertEqual(len(names), len(set(names)))
-        for name in names:
+        self.assertEqual(len(set(NAMES.values())), len(NAMES))
+        for name in NAMES.values():
             with self.subTest(name=name):
                 self.assertRegex(name, r"^[A-Za-z][A-Za-z -]*[a-z]$")
                 self.assertLessEqual(len(name), 99)
 
     def test_core_data_layout(self):
-        cut = CORE_TEXT.find('"ingredients":')
-        self.assertGreater(cut, 0, "core data needs content before its first ingredients key")
-        before, after = CORE_TEXT[:cut], CORE_TEXT[cut:]
-        prefix_only = [int(m) for m in re.findall(r'"(-?\d+)":\{"name":"', before)
-                       if '"%s":{"name":"' % m not in after]
-        self.assertTrue(prefix_only, "an entry must stand only before the first ingredients key")
-        for item_id in prefix_only:
-            self.assertIsNone(core_lookup(CORE_TEXT, item_id))
-            self.assertNotIn(item_id, WORLD)
-        json.loads(CORE_TEXT)
+        core_text = CORE_RAW.decode("utf-8")
+        core = json.loads(core_text)
+        cut = core_text.find('"ingredients":')
+        trap = core_text.find('"7":{"name":"Not A Real Entry"')
+        self.assertTrue(0 <= trap < cut, "the trap entry stands before the first ingredients key")
+        self.assertNotIn('"7":{', core_text[cut:])
+        self.assertNotIn(7, WORLD)
+        self.assertEqual({int(k): v["name"] for k, v in core["ingredients"].items()}, NAMES)
+        order = list(core["ingredients"])
+        self.assertLess(order.index("12061"), order.index("2061"), "Lake Eel comes before Distilled Water")
 
-    def test_core_data_names_every_item(self):
-        for i, it in WORLD.items():
-            with self.subTest(item=i):
-                self.assertEqual(core_lookup(CORE_TEXT, i), it["json"]["name"])
+    def test_recipes_name_existing_items_and_have_no_cycles(self):
+        def visit(item_id, path):
+            self.assertNotIn(item_id, path, "cycle through %s" % [NAMES[p] for p in path])
+            for c in children(item_id):
+                self.assertIn(c, WORLD)
+                visit(c, path + [item_id])
+        for i in WORLD:
+            visit(i, [])
 
-    def test_core_lookup_is_not_fooled_by_a_longer_id_listed_first(self):
-        after = CORE_TEXT[CORE_TEXT.find('"ingredients":'):]
-        pairs = [(i, j) for i in WORLD for j in WORLD
-                 if i != j and str(j).endswith(str(i)) and after.find('"%d":' % j) < after.find('"%d":' % i)]
-        self.assertTrue(pairs, "want an id whose digits end a longer id that is listed before it")
-
-    def test_world_exercises_every_expansion_rule(self):
-        crafted = [i for i in WORLD if recipe(i)]
-        used_by = Counter(c for i in crafted for c in set(children(i)))
-        gathered = [i for i in WORLD if VIEWS[i]["job"] == 0]
-
-        def single_vendor(vid):
-            return [i for i in crafted if VIEWS[i]["vendors"] == '"vendors":[' + vid]
-
-        def partial_kinds(i):
-            return [p["type"] for p in WORLD[i]["doc"].get("partials", [])]
-        checks = [
-            ("at least 40 items", len(WORLD) >= 40),
-            ("several recipes yield more than 1", sum(VIEWS[i]["yield"] > 1 for i in crafted) >= 3),
-            ("every job value 0..7", {recipe(i)["job"] for i in crafted} >= set(range(8))),
-            ("crafted intermediates shared by several recipes",
-             sum(1 for c, n in used_by.items() if n >= 2 and recipe(c)) >= 2),
-            ("gathered item, no job, node partial with zone",
-             any("node" in partial_kinds(i) and WORLD[i]["json"].get("nodes") for i in gathered)),
-            ("gathered item with nodes but no node partial",
-             any(WORLD[i]["json"].get("nodes") and "node" not in partial_kinds(i) for i in gathered)),
-            ("gathered via a mob partial only",
-             any(partial_kinds(i) == ["mob"] and "nodes" not in WORLD[i]["json"] for i in gathered)),
-            ("gathered via a fishing partial only",
-             any(partial_kinds(i) == ["fishing"] and "nodes" not in WORLD[i]["json"] for i in gathered)),
-            ("empty node list followed by more fields", any('"nodes":[],' in WORLD[i]["text"] for i in WORLD)),
-            ("raw material sold by merchants with ids in the millions",
-             any(1000000 <= (VIEWS[i]["source"] or 0) and not recipe(i) for i in WORLD)),
-            ("crafted and sold, vendor in the recipe head", any(VIEWS[i]["vendors"] for i in crafted)),
-            ("vendor listed after the recipe only",
-             any(VIEWS[i]["vendors"] is None and '"vendors":' in WORLD[i]["text"] for i in crafted)),
-            ("three single-vendor beast-tribe items with different vendors",
-             sum(1 for v in BEAST_TRIBE_VENDORS if single_vendor(v)) >= 3),
-            ("beast-tribe item with two vendors",
-             any(VIEWS[i]["vendors"] and VIEWS[i]["vendors"].count(",") == 1
-                 and any(v in VIEWS[i]["vendors"] for v in BEAST_TRIBE_VENDORS) for i in crafted)),
-            ("gear used as material, craftable and sold",
-             any(VIEWS[i]["gear"] and VIEWS[i]["vendors"] and used_by[i] for i in crafted)),
-            ("crystal, shard and cluster names",
-             all(any(w in n and not n.startswith(w.strip()) for n in BY_NAME) for w in (" Crystal", " Shard", " Cluster"))),
-            ("Mhigan crystal name", any("Mhigan" in n and " Crystal" in n for n in BY_NAME)),
-            ("name that begins with Shard", any(n.startswith("Shard") for n in BY_NAME)),
-            ("ingredient named only by core data",
-             any(e[3] == "core" and '"id":%d,"name"' % e[0] not in WORLD[i]["text"]
-                 for i in crafted for e in VIEWS[i]["entries"])),
-            ("ingredient whose object begins with its id",
-             any(e[3] == "core" and '{"id":%d,"name"' % e[0] in WORLD[i]["text"]
-                 for i in crafted for e in VIEWS[i]["entries"])),
-            ("an Aetherial name with a lower id than the name it contains",
-             any(n.startswith("Aetherial ") and BY_NAME.get(n[10:], 0) > BY_NAME[n] for n in BY_NAME)),
-            ("a recipe tree five items tall", max(longest_chain(i) for i in WORLD) >= 5),
-            ("the highest accepted id, 65536", 65536 in WORLD),
-        ]
-        for label, ok in checks:
-            with self.subTest(rule=label):
-                self.assertTrue(ok)
-
-    def test_sources_as_the_generator_would_record_them(self):
-        expected = [  # (item, source, why)
-            ("Copper Ore", 140, "no job, node partial: zone"),
-            ("Tin Ore", 303, "no job, node without partial: node id"),
-            ("Antelope Hide", 141, "mob partial zone"),
-            ("Lake Eel", 142, "fishing partial zone"),
-            ("Pine Resin", 0, "empty node list gives the text ] (mob and vendor not consulted)"),
-            ("Beeswax", 1001234, "first vendor"),
-            ("Maple Lumber", 1001240, "crafted: vendor, not the node partial's zone"),
-            ("Feather Talisman", 1009205, "first of two vendors"),
-            ("Iron Ingot", None, "vendor after the recipe: no source"),
-            ("Bronze Ingot", None, "crafted, nothing sold"),
-        ]
-        for name, source, why in expected:
-            with self.subTest(item=name, why=why):
-                self.assertEqual(VIEWS[BY_NAME[name]]["source"], source)
-
-    def test_readme_table_matches_the_documents(self):
-        with open(os.path.join(SAMPLE, "README.md")) as f:
-            rows = re.findall(r"^\| (\d+) \| ([^|]+) \| (\d+) \| (\d+) \| ([-\d]+) \|", f.read(), re.M)
-        self.assertEqual(sorted(int(r[0]) for r in rows), sorted(WORLD))
-        for item_id, name, job, yld, source in rows:
-            view = VIEWS[int(item_id)]
-            with self.subTest(item=name):
-                self.assertEqual(WORLD[int(item_id)]["json"]["name"], name.strip())
-                self.assertEqual((view["job"], view["yield"]), (int(job), int(yld)))
-                self.assertEqual(view["source"], None if source == "-" else int(source))
-
-    def test_related_part_is_ignored_by_the_reading(self):
-        traps = [i for i, it in WORLD.items() if it["doc"]["related"]]
-        self.assertTrue(traps)
-        for i in traps:
-            with self.subTest(item=i):
-                self.assertIn('"ingredients":', WORLD[i]["text"])
-                self.assertIsNone(VIEWS[i]["entries"])
-
-    def test_demo_list_requests_crafted_items_that_cover_the_world(self):
-        requests = read_list()
-        self.assertTrue(3 <= len(requests) <= 5)
+    def test_demo_list_requests_crafted_items_that_reach_every_other_item(self):
+        with open(os.path.join(SAMPLE, "list.txt")) as f:
+            requests = [line.rstrip("\n").rsplit(" ", 1) for line in f if line.strip()]
         reached = set()
-        for name, qty in requests:
+        for name, quantity in requests:
             with self.subTest(request=name):
                 self.assertIn(name, BY_NAME)
-                self.assertIsNotNone(recipe(BY_NAME[name]))
-                self.assertGreater(qty, 0)
-            reached |= closure(BY_NAME[name])
-        must_reach = ["Bronze Ingot", "Bronze Dagger", "Maple Lumber", "Reed Whistle", "Feather Talisman",
-                      "Clay Idol", "Antelope Hide", "Lake Eel", "Pine Resin", "Distilled Water", "Cotton Yarn",
-                      "Shardstone", "Ala Mhigan Crystal Vase", "Iron Ore", "Iron Ingot", "Earth Cluster"]
-        for name in must_reach:
-            with self.subTest(reached=name):
-                self.assertIn(BY_NAME[name], reached)
-        self.assertGreaterEqual(max(longest_chain(BY_NAME[n]) for n, _ in requests), 5)
+                self.assertTrue(children(BY_NAME[name]))
+                self.assertGreater(int(quantity), 0)
+            stack = [BY_NAME[name]]
+            while stack:
+                item_id = stack.pop()
+                if item_id not in reached:
+                    reached.add(item_id)
+                    stack.extend(children(item_id))
+        self.assertEqual(set(WORLD) - reached, {BY_NAME["Aetherial Bronze Ingot"]})
 
 
-# ---------------------------------------------------------------- tests: the server on the sample world
+# ---------------------------------------------------------------- the server on the sample world
 
 class SampleServerTests(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
         cls.server = Standin(SAMPLE)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+        cls.addClassCleanup(cls.server.stop)
 
     def setUp(self):
         self.server.clear_rules()
 
     def search(self, query):
-        status, resp, body = self.server.get("/api/search.php?" + query)
+        status, _, body = self.server.get("/api/search.php?" + query)
         self.assertEqual(status, 200)
         text = body.decode("utf-8")
         self.assertRegex(text, SEARCH_SHAPE)
@@ -540,11 +268,10 @@ class SampleServerTests(unittest.TestCase):
                 answer, _ = self.search(query)
                 self.assertEqual([r["n"] for r in answer["results"]], names)
                 self.assertEqual(answer["total"], len(names))
-                ids = [int(r["id"]) for r in answer["results"]]
-                self.assertEqual(ids, sorted(ids))
                 for r in answer["results"]:
-                    self.assertEqual(r["n"], WORLD[int(r["id"])]["json"]["name"])
-                    self.assertEqual(r["l"], WORLD[int(r["id"])]["json"]["ilvl"])
+                    self.assertEqual(r["n"], NAMES[int(r["id"])])
+                    self.assertEqual(r["l"], WORLD[int(r["id"])]["doc"]["item"]["ilvl"])
+                    self.assertEqual(r["c"], "icon/%06d" % int(r["id"]))
 
     def test_search_without_matches_is_an_empty_list(self):
         for query in ["text=&lang=en", "lang=en", "text=Mythril&lang=en", "", "text=%20%20&lang=en"]:
@@ -552,46 +279,29 @@ class SampleServerTests(unittest.TestCase):
                 _, text = self.search(query)
                 self.assertEqual(text, '{"results":[],"total":0}')
 
-    def test_every_item_name_resolves_to_itself_by_the_choice_rule(self):
-        conn = self.server.connect()
-        aetherial_skips = 0
-        try:
-            for i, it in WORLD.items():
-                name = it["json"]["name"]
-                status, _, body = self.server.get(search_path(name), conn=conn)
-                answer = body.decode("utf-8")
-                with self.subTest(name=name):
-                    self.assertEqual(status, 200)
-                    chosen = choose_search_result(answer)
-                    if name.startswith("Aetherial "):
-                        self.assertNotEqual(chosen, i, "an Aetherial first name is always passed over")
-                        self.assertNotIn(name, [WORLD[c]["json"]["name"] for p in WORLD for c in children(p)])
-                        continue
-                    self.assertEqual(chosen, i)
-                    first = json.loads(answer)["results"][0]
-                    if first["n"].startswith("Aetherial"):
-                        aetherial_skips += 1
-                        self.assertLess(int(first["id"]), i)
-        finally:
-            conn.close()
-        self.assertGreaterEqual(aetherial_skips, 1, "the Aetherial search case is not exercised")
+    def test_search_for_each_item_name_lists_the_item_first_or_after_an_aetherial_name(self):
+        for i, name in NAMES.items():
+            with self.subTest(name=name):
+                answer, _ = self.search(search_path(name).partition("?")[2])
+                ids = [int(r["id"]) for r in answer["results"]]
+                self.assertIn(i, ids)
+                self.assertEqual(ids, sorted(ids))
+                self.assertTrue(all(name.lower() in r["n"].lower() for r in answer["results"]))
+                self.assertTrue(ids[0] == i or answer["results"][0]["n"].startswith("Aetherial "))
 
-    def test_item_documents_are_served_byte_for_byte(self):
+    def test_item_documents_and_core_data_are_served_byte_for_byte(self):
+        files = [(item_path(i), it["raw"]) for i, it in WORLD.items()] + [(CORE_PATH, CORE_RAW)]
         conn = self.server.connect()
         try:
-            for i, it in WORLD.items():
-                status, resp, body = self.server.get(item_path(i), conn=conn)
-                with self.subTest(item=i):
+            for path, raw in files:
+                status, resp, body = self.server.get(path, conn=conn)
+                with self.subTest(path=path):
                     self.assertEqual(status, 200)
-                    self.assertEqual(body, it["raw"])
-                    self.assertEqual(int(resp.getheader("Content-Length")), len(it["raw"]))
+                    self.assertEqual(body, raw)
+                    self.assertEqual(int(resp.getheader("Content-Length")), len(raw))
+                    self.assertEqual(resp.getheader("Content-Type"), "application/json; charset=utf-8")
         finally:
             conn.close()
-
-    def test_core_data_is_served_byte_for_byte(self):
-        status, _, body = self.server.get("/db/doc/core/en/3/data.json")
-        self.assertEqual(status, 200)
-        self.assertEqual(body, CORE_RAW)
 
     def test_unknown_requests_are_404_with_html(self):
         paths = ["/db/doc/item/en/3/9.json", "/db/doc/item/en/3/abc.json", "/db/doc/item/en/3/2011.json/x",
@@ -615,70 +325,77 @@ class SampleServerTests(unittest.TestCase):
             conn.close()
 
 
-# ---------------------------------------------------------------- tests: fault rules, log, port file
+# ---------------------------------------------------------------- fault rules
+
+DOC_2011, DOC_2012 = WORLD[2011]["raw"], WORLD[2012]["raw"]
+NON_ASCII_BODY = "{\"item\":{\"name\":\"\u00c9\",\"id\":\"0\"}}"
+RULE_CASES = [  # (what, rules, [(request path, status, body, headers that must be present)])
+    ("status, body and type replace the answer",
+     [{"path": item_path(2011), "status": 500, "body": "<html>oops</html>", "content_type": "text/html"}],
+     [(item_path(2011), 500, b"<html>oops</html>", {"Content-Type": "text/html"})]),
+    ("a non-ASCII body is sent as UTF-8", [{"path": item_path(2011), "body": NON_ASCII_BODY}],
+     [(item_path(2011), 200, NON_ASCII_BODY.encode("utf-8"), {"Content-Type": "application/json; charset=utf-8"})]),
+    ("status and headers reshape the dataset answer",
+     [{"path": item_path(2011), "status": 503, "headers": {"X-Fault": "yes"}}],
+     [(item_path(2011), 503, DOC_2011, {"X-Fault": "yes"})]),
+    ("a rule answers for a missing document", [{"path": item_path(9), "body": "{}"}], [(item_path(9), 200, b"{}", {})]),
+    ("an empty body", [{"path": item_path(2011), "body": ""}], [(item_path(2011), 200, b"", {"Content-Length": "0"})]),
+    ("the query must match as sent", [{"path": "/api/search.php", "query": "text=Tin%20Ore&lang=en", "body": "[]"}],
+     [(search_path("Tin Ore"), 200, b"[]", {}),
+      (search_path("Iron Ore"), 200, b'{"results":[{"type":"item","id":"65536","n":"Iron Ore","l":11,'
+                                     b'"c":"icon/065536"}],"total":1}', {})]),
+    ("a rule for another path changes nothing", [{"path": "/other", "body": "x"}], [(item_path(2011), 200, DOC_2011, {})]),
+    ("the first matching rule wins",
+     [{"path": item_path(2011), "query": "x=1", "body": "query"}, {"path": item_path(2011), "body": "first"},
+      {"path": item_path(2011), "body": "second"}],
+     [(item_path(2011), 200, b"first", {}), (item_path(2011) + "?x=1", 200, b"query", {})]),
+    ("body_file is read beside the rules file", [{"path": CORE_PATH, "body_file": "answer.bin", "status": 404}],
+     [(CORE_PATH, 404, b"\x00\x01binary\xff", {})]),
+    ("redirects",
+     [{"path": item_path(2011), "redirect": item_path(2012)},
+      {"path": item_path(2013), "redirect": "http://127.0.0.1:1/x", "status": 301}],
+     [(item_path(2011), 302, b"", {"Location": item_path(2012)}), (item_path(2012), 200, DOC_2012, {}),
+      (item_path(2013), 301, b"", {"Location": "http://127.0.0.1:1/x"})]),
+    ("times limits a rule", [{"path": item_path(2011), "body": "fault", "times": 2}],
+     [(item_path(2011), 200, b"fault", {})] * 2 + [(item_path(2011), 200, DOC_2011, {})] * 2),
+    ("times 0 never applies", [{"path": item_path(2012), "body": "x", "times": 0}], [(item_path(2012), 200, DOC_2012, {})]),
+    ("an exhausted rule falls through to the next",
+     [{"path": item_path(2011), "body": "once", "times": 1}, {"path": item_path(2011), "body": "after"}],
+     [(item_path(2011), 200, b"once", {})] + [(item_path(2011), 200, b"after", {})] * 2),
+    ("no rules file", None, [(item_path(2011), 200, DOC_2011, {})]),
+    ("a rules file that is not JSON", "not json", [(item_path(2011), 200, DOC_2011, {})]),
+    ("a rules file that is not a list", '{"path":"/x"}', [(item_path(2011), 200, DOC_2011, {})]),
+]
+
 
 class RuleTests(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
         cls.server = Standin(SAMPLE)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+        cls.addClassCleanup(cls.server.stop)
+        with open(os.path.join(cls.server.dir, "answer.bin"), "wb") as f:
+            f.write(b"\x00\x01binary\xff")
 
     def setUp(self):
         self.server.clear_rules()
 
-    def test_rule_answers_replace_or_reshape_the_dataset(self):
-        doc = WORLD[2011]["raw"]
-        cases = [  # (rule, request path, status, body, headers that must be present)
-            ({"path": item_path(2011), "status": 500, "body": "<html>oops</html>", "content_type": "text/html"},
-             item_path(2011), 500, b"<html>oops</html>", {"Content-Type": "text/html"}),
-            ({"path": item_path(2011), "body": "{\"item\":{\"name\":\"\u00c9\",\"id\":\"0\"}}"},
-             item_path(2011), 200, "{\"item\":{\"name\":\"\u00c9\",\"id\":\"0\"}}".encode("utf-8"), {}),
-            ({"path": item_path(2011), "status": 503, "headers": {"X-Fault": "yes"}},
-             item_path(2011), 503, doc, {"X-Fault": "yes"}),
-            ({"path": item_path(9), "body": "{}"}, item_path(9), 200, b"{}", {}),
-            ({"path": item_path(2011), "body": ""}, item_path(2011), 200, b"", {}),
-            ({"path": "/api/search.php", "query": "text=Tin%20Ore&lang=en", "body": "[]"},
-             search_path("Tin Ore"), 200, b"[]", {}),
-            ({"path": "/api/search.php", "query": "text=Tin%20Ore&lang=en", "body": "[]"},
-             search_path("Iron Ore"), 200, b'{"results":[{"type":"item","id":"65536","n":"Iron Ore","l":11,'
-                                           b'"c":"icon/065536"}],"total":1}', {}),
-            ({"path": "/other", "body": "x"}, item_path(2011), 200, doc, {}),
-        ]
-        for rule, path, status, body, headers in cases:
-            with self.subTest(rule=rule, path=path):
-                self.server.set_rules([rule])
-                got_status, resp, got_body = self.server.get(path)
-                self.assertEqual(got_status, status)
-                self.assertEqual(got_body, body)
-                for name, value in headers.items():
-                    self.assertEqual(resp.getheader(name), value)
+    def test_rules_answer_requests_in_order(self):
+        for what, rules, exchanges in RULE_CASES:
+            with self.subTest(what):
+                self.server.set_rules(rules)
+                for path, status, body, headers in exchanges:
+                    got_status, resp, got_body = self.server.get(path)
+                    self.assertEqual((path, got_status, got_body), (path, status, body))
+                    for name, value in headers.items():
+                        self.assertEqual(resp.getheader(name), value)
 
-    def test_first_matching_rule_wins(self):
-        self.server.set_rules([{"path": item_path(2011), "query": "x=1", "body": "query"},
-                               {"path": item_path(2011), "body": "first"},
-                               {"path": item_path(2011), "body": "second"}])
-        self.assertEqual(self.server.get(item_path(2011))[2], b"first")
-        self.assertEqual(self.server.get(item_path(2011) + "?x=1")[2], b"query")
-
-    def test_body_file_is_read_relative_to_the_rules_file(self):
-        with open(os.path.join(self.server.dir, "answer.bin"), "wb") as f:
-            f.write(b"\x00\x01binary\xff")
-        self.server.set_rules([{"path": "/db/doc/core/en/3/data.json", "body_file": "answer.bin", "status": 404}])
-        status, _, body = self.server.get("/db/doc/core/en/3/data.json")
-        self.assertEqual((status, body), (404, b"\x00\x01binary\xff"))
-
-    def test_redirect(self):
-        self.server.set_rules([{"path": item_path(2011), "redirect": "/db/doc/item/en/3/2012.json"},
-                               {"path": item_path(2013), "redirect": "http://127.0.0.1:1/x", "status": 301}])
-        status, resp, _ = self.server.get(item_path(2011))
-        self.assertEqual((status, resp.getheader("Location")), (302, "/db/doc/item/en/3/2012.json"))
-        self.assertEqual(self.server.get(resp.getheader("Location"))[2], WORLD[2012]["raw"])
-        status, resp, _ = self.server.get(item_path(2013))
-        self.assertEqual((status, resp.getheader("Location")), (301, "http://127.0.0.1:1/x"))
+    def test_rewriting_the_rules_file_starts_the_counts_anew(self):
+        rules = [{"path": item_path(2011), "body": "fault", "times": 1}]
+        self.server.set_rules(rules)
+        self.assertEqual([self.server.get(item_path(2011))[2] for _ in range(2)], [b"fault", DOC_2011])
+        self.server.set_rules(rules + [{"path": item_path(2012), "body": "x", "times": 0}])
+        self.assertEqual([self.server.get(item_path(2011))[2] for _ in range(2)], [b"fault", DOC_2011])
 
     def test_gzip_only_when_the_client_accepts_it(self):
         self.server.set_rules([{"path": item_path(2011), "gzip": True}])
@@ -689,17 +406,14 @@ class RuleTests(unittest.TestCase):
                 status, resp, body = self.server.get(item_path(2011), headers=headers)
                 self.assertEqual(status, 200)
                 self.assertEqual(resp.getheader("Content-Encoding"), "gzip" if compressed else None)
-                self.assertEqual(gzip.decompress(body) if compressed else body, WORLD[2011]["raw"])
+                self.assertEqual(gzip.decompress(body) if compressed else body, DOC_2011)
 
-    def test_delay(self):
-        self.server.set_rules([{"path": item_path(2011), "delay": 0.4}])
-        started = time.monotonic()
-        status, _, body = self.server.get(item_path(2011))
-        self.assertGreaterEqual(time.monotonic() - started, 0.4)
-        self.assertEqual((status, body), (200, WORLD[2011]["raw"]))
-        started = time.monotonic()
-        self.server.get(item_path(2012))
-        self.assertLess(time.monotonic() - started, 0.4)
+    def test_delay_holds_the_answer_back(self):
+        self.server.set_rules([{"path": item_path(2011), "delay": 0.5}])
+        elapsed, status, body = timed_get(self.server, item_path(2011))
+        self.assertEqual((status, body), (200, DOC_2011))
+        self.assertGreaterEqual(elapsed, 0.45)
+        self.assertLess(elapsed, 20)
 
     def test_truncate_sends_part_of_the_body_and_closes(self):
         for rule in [{"path": item_path(2011), "truncate": 10},
@@ -712,6 +426,7 @@ class RuleTests(unittest.TestCase):
                     conn.request("GET", item_path(2011), headers={"Accept-Encoding": "gzip"})
                     resp = conn.getresponse()
                     declared = int(resp.getheader("Content-Length"))
+                    self.assertEqual(resp.getheader("Connection"), "close")
                     with self.assertRaises(http.client.IncompleteRead) as caught:
                         resp.read()
                     self.assertEqual(len(caught.exception.partial), rule["truncate"])
@@ -719,38 +434,14 @@ class RuleTests(unittest.TestCase):
                 finally:
                     conn.close()
 
-    def test_times_limits_a_rule_and_a_rewrite_starts_counting_anew(self):
-        rules = [{"path": item_path(2011), "body": "fault", "times": 2}]
-        self.server.set_rules(rules)
-        bodies = [self.server.get(item_path(2011))[2] for _ in range(4)]
-        self.assertEqual(bodies, [b"fault", b"fault", WORLD[2011]["raw"], WORLD[2011]["raw"]])
-        time.sleep(0.01)
-        self.server.set_rules(rules + [{"path": item_path(2012), "body": "x", "times": 0}])
-        self.assertEqual(self.server.get(item_path(2011))[2], b"fault")
-        self.assertEqual(self.server.get(item_path(2012))[2], WORLD[2012]["raw"])
 
-    def test_exhausted_rule_falls_through_to_the_next(self):
-        self.server.set_rules([{"path": item_path(2011), "body": "once", "times": 1},
-                               {"path": item_path(2011), "body": "after"}])
-        self.assertEqual([self.server.get(item_path(2011))[2] for _ in range(3)], [b"once", b"after", b"after"])
-
-    def test_broken_or_missing_rules_file_means_no_rules(self):
-        for content in [None, "not json", '{"path":"/x"}']:
-            with self.subTest(content=content):
-                self.server.clear_rules()
-                if content is not None:
-                    with open(self.server.rules_file, "w") as f:
-                        f.write(content)
-                self.assertEqual(self.server.get(item_path(2011))[2], WORLD[2011]["raw"])
-
+# ---------------------------------------------------------------- log, start-up, stop, latency
 
 class LogAndStartupTests(unittest.TestCase):
 
     def setUp(self):
         self.server = Standin(SAMPLE)
-
-    def tearDown(self):
-        self.server.stop()
+        self.addCleanup(self.server.stop)
 
     def test_port_file_and_listening_line(self):
         with open(self.server.port_file) as f:
@@ -788,32 +479,101 @@ class LogAndStartupTests(unittest.TestCase):
 
     def test_stops_cleanly_on_signals(self):
         for sig in (signal.SIGTERM, signal.SIGINT):
-            with self.subTest(signal=sig):
-                server = Standin(SAMPLE)
+            with self.subTest(signal=sig), Standin(SAMPLE) as server:
                 conn = server.connect()
-                server.get(item_path(2011), conn=conn)  # an open kept-alive connection must not hold it up
-                started = time.monotonic()
-                self.assertEqual(server.stop(sig), 0)
-                self.assertLess(time.monotonic() - started, 3)
-                conn.close()
+                try:
+                    server.get(item_path(2011), conn=conn)  # an open kept-alive connection must not hold it up
+                    started = time.monotonic()
+                    self.assertEqual(server.stop(sig), 0)
+                    self.assertLess(time.monotonic() - started, 20)  # the idle connection would hold it 60 s
+                finally:
+                    conn.close()
 
     def test_fixed_port(self):
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
             port = s.getsockname()[1]
-        server = Standin(SAMPLE, ["--port", str(port)])
-        try:
+        with Standin(SAMPLE, ["--port", str(port)]) as server:
             self.assertEqual(server.port, port)
-            self.assertEqual(server.get(item_path(2011))[2], WORLD[2011]["raw"])
-        finally:
-            server.stop()
+            self.assertEqual(server.get(item_path(2011))[2], DOC_2011)
 
+    def test_a_failed_start_reports_the_stand_in_error_and_leaves_nothing_behind(self):
+        parent = tempfile.mkdtemp(prefix="standin-parent-")
+        self.addCleanup(shutil.rmtree, parent, ignore_errors=True)
+        cases = [  # (data folder, extra arguments, text of the error)
+            (os.path.join(parent, "no-such-folder"), [], "no dataset folder"),
+            (SAMPLE, ["--latency-ms", "-5"], "--latency-ms must not be negative"),
+            (SAMPLE, ["--latency-ms", "soon"], "invalid int value"),
+        ]
+        for data_dir, args, error in cases:
+            with self.subTest(args=args, data=data_dir):
+                started = time.monotonic()
+                with self.assertRaises(RuntimeError) as caught:
+                    Standin(data_dir, args, parent=parent)
+                self.assertLess(time.monotonic() - started, START_LIMIT)
+                self.assertIn(error, str(caught.exception))
+                self.assertIn("exited with code 2", str(caught.exception))
+                self.assertEqual(os.listdir(parent), [])
+
+
+class LatencyTests(unittest.TestCase):
+    LATENCY = 0.3
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Standin(SAMPLE, ["--latency-ms", str(int(cls.LATENCY * 1000))])
+        cls.addClassCleanup(cls.server.stop)
+
+    def test_every_request_waits_the_latency(self):
+        self.server.set_rules([{"path": "/ruled", "body": "x"}])
+        for path in [item_path(2011), search_path("Tin Ore"), CORE_PATH, "/missing", "/ruled"]:
+            with self.subTest(path=path):
+                elapsed, status, _ = timed_get(self.server, path)
+                self.assertIn(status, (200, 404))
+                self.assertGreaterEqual(elapsed, self.LATENCY * 0.95)
+                self.assertLess(elapsed, 20)
+
+    def test_connections_are_served_at_once(self):
+        clients = 6
+        barrier = threading.Barrier(clients + 1)
+        results = [None] * clients
+
+        def client(index):
+            conn = self.server.connect()
+            try:
+                conn.connect()
+                barrier.wait(timeout=START_LIMIT)
+                started = time.monotonic()
+                conn.request("GET", item_path(2011))
+                resp = conn.getresponse()
+                results[index] = (resp.status, resp.read(), time.monotonic() - started)
+            finally:
+                conn.close()
+
+        threads = [threading.Thread(target=client, args=(i,)) for i in range(clients)]
+        for thread in threads:
+            thread.start()
+        barrier.wait(timeout=START_LIMIT)
+        started = time.monotonic()
+        for thread in threads:
+            thread.join(timeout=60)
+        total = time.monotonic() - started
+        for status, body, elapsed in results:
+            self.assertEqual((status, body), (200, DOC_2011))
+            self.assertGreaterEqual(elapsed, self.LATENCY * 0.95)
+        # One after another they would take 6 x 0.3 = 1.8 s.
+        self.assertLess(total, 1.5)
+        self.assertEqual(len({l["conn"] for l in self.server.log_lines() if l["path"] == item_path(2011)}), clients)
+
+
+# ---------------------------------------------------------------- a dataset of its own
 
 class OtherDatasetTests(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
         cls.data = tempfile.mkdtemp(prefix="standin-data-")
+        cls.addClassCleanup(shutil.rmtree, cls.data, ignore_errors=True)
         os.mkdir(os.path.join(cls.data, "items"))
         files = {
             "30.json": '{"item":{"name":"Cr\u00e8me Br\u00fbl\u00e9e","id":"30","ilvl":3},"related":[]}',
@@ -826,11 +586,7 @@ class OtherDatasetTests(unittest.TestCase):
             with open(os.path.join(cls.data, "items", name), "w", encoding="utf-8") as f:
                 f.write(text)
         cls.server = Standin(cls.data)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        shutil.rmtree(cls.data, ignore_errors=True)
+        cls.addClassCleanup(cls.server.stop)
 
     def test_query_decoding_and_matching(self):
         cases = [  # (query, ids)
@@ -853,7 +609,7 @@ class OtherDatasetTests(unittest.TestCase):
         self.assertIn('"n":"Cr\u00e8me Br\u00fbl\u00e9e"'.encode("utf-8"), body)
 
     def test_missing_core_data_and_documents_are_404(self):
-        for path in ["/db/doc/core/en/3/data.json", item_path(5)]:
+        for path in [CORE_PATH, item_path(5)]:
             with self.subTest(path=path):
                 self.assertEqual(self.server.get(path)[0], 404)
 
