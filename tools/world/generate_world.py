@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Generates a large synthetic item world for the CorvaneDB stand-in.
 
-    python3 tools/world/generate_world.py --out build/world
+    python3 tools/world/generate_world.py --out build/world [--small-documents]
 
 writes
     OUT/items/<id>.json   one item document per item, compact JSON on one line
@@ -33,6 +33,13 @@ Shape of the world
   case, the containing item has the higher id, so the stand-in's search (every
   item whose name contains the text, by ascending id) lists the item itself
   first. No name contains "partials", "Aetherial", "Mhigan" or a crystal word.
+- Item documents have realistic sizes, 2 to 30 KB (about 8 KB on average): a lore
+  text, an attribute list and flags in the item, extra partials of types that are
+  never searched, and a long "related" tail (items, recipes with their job, yield
+  and ingredients, quests). None of it changes what the program reads: the padding
+  before the tail holds none of the key texts it searches, and it cuts the tail off.
+  --small-documents leaves the padding out and writes the 0.4..2.6 KB documents of
+  the earlier figures, byte for byte; everything else is the same either way.
 - The core data is large: bulk before its "ingredients": key (jobs, zones,
   gathering nodes, notes that name real ids with wrong names), one entry per
   item behind the key, shuffled among many filler entries, and more bulk after
@@ -43,6 +50,7 @@ import argparse
 import bisect
 import heapq
 import json
+import math
 import os
 import random
 import shutil
@@ -423,7 +431,10 @@ def dumps(value):
     return json.dumps(value, separators=(",", ":"))
 
 
-def item_document(item, rng, by_key, all_items):
+def item_document(item, rng, by_key, all_items, small=False):
+    """The item's document. The padding of realistic documents comes from a generator of
+    its own, so `small` documents are the same bytes as before the padding existed."""
+    pad = None if small else random.Random("%d/padding/%d" % (SEED, item.id))
     head = {"name": item.name, "id": str(item.id), "ilvl": item.ilvl}
     if rng.random() < 0.5:
         head["description"] = " ".join(rng.choice(PROSE) for _ in range(rng.randint(8, 40)))
@@ -437,6 +448,8 @@ def item_document(item, rng, by_key, all_items):
         head["vendors"] = item.vendors
     head["attr"] = {"stack": rng.choice([1, 99, 999]), "price": rng.randint(1, 20000),
                     "sell": rng.randint(1, 2000), "tradeable": rng.randint(0, 1)}
+    if pad is not None:
+        head.update(item_part_padding(pad))
     document = {"item": head}
     if item.recipe:
         craft = {"id": str(300000 + item.id), "job": item.job, "rlvl": item.ilvl,
@@ -463,6 +476,8 @@ def item_document(item, rng, by_key, all_items):
         partials.append({"type": "item", "id": str(ingredient.id),
                          "obj": {"i": ingredient.id, "n": ingredient.name, "l": ingredient.ilvl,
                                  "c": "icon/%06d" % ingredient.id}})
+    if pad is not None:
+        partials += extra_partials(pad, all_items)
     if partials:
         document["partials"] = partials
     related = []
@@ -471,7 +486,128 @@ def item_document(item, rng, by_key, all_items):
                         "obj": {"i": other.id, "n": other.name, "l": other.ilvl,
                                 "c": "icon/%06d" % other.id}})
     document["related"] = related
+    if pad is not None:
+        fill_related(document, pad, all_items)
     return dumps(document)
+
+
+# ---------------------------------------------------------------- realistic document sizes
+#
+# The program reads a document by searching fixed key texts, after cutting it before
+# its first ,"related". Padding before that cut never holds one of those texts: the
+# item part gains prose and an attribute list with keys of their own, the partials
+# gain entries of types that are never searched, placed after the original ones, and
+# the bulk goes into the related tail, where anything may stand.
+
+DOCUMENT_MIN_BYTES = 2_000
+DOCUMENT_MAX_BYTES = 30_000
+DOCUMENT_MEDIAN_BYTES = 6_500      # of the log-normal draw of a document's size
+DOCUMENT_SIZE_SPREAD = 0.6
+
+READ_KEY_TEXTS = ("partials", '"ingredients"', '"job":', '"equip":', '"nodes":[', '"vendors":',
+                  ',"yield":', '"id":', '"amount":', '"name"', '"z":', ',"related"',
+                  '{"type":"node","id":"', '{"type":"mob","id":"', '{"type":"fishing","id":"')
+# Partials carry ids of their own; the rest holds there too.
+PARTIAL_KEY_TEXTS = tuple(text for text in READ_KEY_TEXTS if text != '"id":')
+
+LORE = [
+    "Said to have first been made in the workshops of the old capital.",
+    "Apprentices spend a season learning to judge its quality by touch alone.",
+    "Merchants along the coast pay well for a clean batch.",
+    "The guild ledgers list it under common goods, though few would call it common.",
+    "Keep it wrapped in oiled cloth during the rainy months.",
+    "A favourite of travelling tinkers, who trade it for room and board.",
+    "Its colour deepens with age, and collectors prize the darker pieces.",
+    "Farmers in the lowlands still use it the way their grandparents did.",
+    "Some swear it brings luck to a new house; others only find it useful.",
+    "Customs officers at the city gates weigh every crate of it twice.",
+    "Legend tells of a master who refused to sell it to a king.",
+    "When fresh it gives off a faint scent of cedar and rain.",
+]
+STAT_NAMES = ["Strength", "Dexterity", "Vitality", "Intelligence", "Mind", "Piety", "Craftsmanship",
+              "Control", "Gathering", "Perception", "Direct Hit", "Determination", "Tenacity",
+              "Skill Speed", "Spell Speed", "Defense", "Magic Defense", "Block Rate"]
+EXTRA_PARTIAL_TYPES = ["npc", "quest", "instance", "leve", "item"]
+NPC_TITLES = ["Merchant", "Guildmaster", "Quartermaster", "Apprentice", "Wanderer", "Scholar",
+              "Smith", "Fisher", "Botanist", "Miner", "Captain", "Innkeeper"]
+
+
+def checked(value, forbidden, where):
+    """The value, after making sure its JSON text holds none of the forbidden texts."""
+    text = dumps(value)
+    for key in forbidden:
+        if key in text:
+            raise RuntimeError("padding for the %s holds %s: %s" % (where, key, text[:200]))
+    return value
+
+
+def prose(pad, low, high):
+    """Sentences of LORE, between low and high bytes long (at least one sentence)."""
+    wanted = pad.randint(low, high)
+    sentences = [pad.choice(LORE)]
+    while sum(len(s) + 1 for s in sentences) < wanted:
+        sentences.append(pad.choice(LORE))
+    return " ".join(sentences)
+
+
+def item_part_padding(pad):
+    """Fields for the item part: a lore text and an attribute list."""
+    stats = [{"attr": pad.choice(STAT_NAMES), "value": pad.randint(1, 400), "hq": pad.randint(1, 460)}
+             for _ in range(pad.randint(3, 10))]
+    fields = {"lore": prose(pad, 150, 1200), "stats": stats,
+              "flags": {"unique": pad.randint(0, 1), "untradable": pad.randint(0, 1),
+                        "dyeable": pad.randint(0, 1), "collectable": pad.randint(0, 1)}}
+    return checked(fields, READ_KEY_TEXTS, "item part")
+
+
+def extra_partials(pad, all_items):
+    """Partials of types the program never searches, to stand after the original ones."""
+    partials = []
+    for _ in range(pad.randint(1, 5)):
+        kind = pad.choice(EXTRA_PARTIAL_TYPES)
+        if kind == "item":
+            other = pad.choice(all_items)
+            obj = {"i": other.id, "n": other.name, "l": other.ilvl, "c": "icon/%06d" % other.id}
+        else:
+            number = pad.randint(1000, 99999)
+            obj = {"i": number, "n": "%s %s" % (pad.choice(QUALIFIERS), pad.choice(NPC_TITLES)),
+                   "l": pad.randint(1, 90), "t": prose(pad, 40, 240)}
+        partials.append({"type": kind, "id": str(obj["i"]), "obj": obj})
+    return checked(partials, PARTIAL_KEY_TEXTS, "partials")
+
+
+def related_entry(pad, all_items):
+    """One entry of the related tail: an item, a recipe (with the keys a recipe has) or a quest."""
+    other = pad.choice(all_items)
+    roll = pad.random()
+    obj = {"i": other.id, "n": other.name, "l": other.ilvl, "c": "icon/%06d" % other.id}
+    if roll < 0.45:
+        return {"type": "item", "id": str(other.id), "obj": obj}
+    if roll < 0.75:
+        obj["job"] = pad.randrange(len(JOBS))
+        obj["yield"] = pad.choice([1, 1, 2, 3, 10])
+        obj["ingredients"] = [{"id": pad.choice(all_items).id, "amount": pad.randint(1, 5)}
+                              for _ in range(pad.randint(1, 5))]
+        return {"type": "recipe", "id": str(300000 + other.id), "obj": obj}
+    number = pad.randint(1000, 99999)
+    return {"type": "quest", "id": str(number),
+            "obj": {"i": number, "n": "%s %s" % (pad.choice(FILLER_WORDS), other.name), "l": other.ilvl,
+                    "g": prose(pad, 80, 700), "reward": obj}}
+
+
+def fill_related(document, pad, all_items):
+    """Grows the related tail until the document reaches its drawn size (within the bounds)."""
+    target = pad.lognormvariate(math.log(DOCUMENT_MEDIAN_BYTES), DOCUMENT_SIZE_SPREAD)
+    target = min(max(target, DOCUMENT_MIN_BYTES), DOCUMENT_MAX_BYTES - 1_000)
+    related = document["related"]
+    size = len(dumps(document))
+    while size < target:
+        entry = related_entry(pad, all_items)
+        grow = len(dumps(entry)) + (1 if related else 0)
+        if size + grow > DOCUMENT_MAX_BYTES:
+            break
+        related.append(entry)
+        size += grow
 
 
 def filler_name(rng):
@@ -581,6 +717,8 @@ def simulate(requests):
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Writes a large synthetic CorvaneDB world.")
     parser.add_argument("--out", required=True, help="folder to write (items/, core.json, list.txt)")
+    parser.add_argument("--small-documents", action="store_true",
+                        help="write the small item documents (0.4..2.6 KB) of the earlier figures")
     args = parser.parse_args(argv)
     started = time.monotonic()
     rng = random.Random(SEED)
@@ -617,9 +755,11 @@ def main(argv=None):
     os.makedirs(items_dir)
     document_bytes = 0
     reached_bytes = 0
+    sizes = []
     for item in sorted(items, key=lambda i: i.id):
-        text = item_document(item, rng, by_key, items)
+        text = item_document(item, rng, by_key, items, small=args.small_documents)
         document_bytes += len(text)
+        sizes.append(len(text))
         if item.reached:
             reached_bytes += len(text)
         with open(os.path.join(items_dir, "%d.json" % item.id), "w", encoding="ascii", newline="") as f:
@@ -656,7 +796,11 @@ def main(argv=None):
         "list_recipe_entries_visited": stats["entries"],
         "list_core_lookups": stats["lookups"],
         "list_max_amount": stats["max_amount"],
+        "item_documents": "small" if args.small_documents else "realistic",
         "item_document_bytes": document_bytes,
+        "item_document_min_bytes": min(sizes),
+        "item_document_max_bytes": max(sizes),
+        "item_document_mean_bytes": round(document_bytes / len(sizes)),
         "list_document_bytes": reached_bytes,
         "core_bytes": len(core),
         "core_bytes_from_ingredients_key": len(core) - cut,
