@@ -1,12 +1,12 @@
 // Console lines, error texts and the hooks to the window layer's boxes.
-#include "shell/messages.h"
+#include "base/messages.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/app_state.h"
+#include "base/process_state.h"
 
 static MessageBoxHooks messageBoxHooks = {};
 

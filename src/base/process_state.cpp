@@ -1,14 +1,12 @@
 // The one instance of the process-wide state.
-#include "shell/app_state.h"
+#include "base/process_state.h"
 
 Settings settings = {};
 bool windowMode = false;
 void *dialogWindow = nullptr;
-int nextSequence = 0;
 
-void resetAppState() {
+void resetProcessState() {
     settings = Settings{};
     windowMode = false;
     dialogWindow = nullptr;
-    nextSequence = 0;
 }

@@ -1,5 +1,5 @@
-// Process-wide state shared by every layer: the settings, the run mode, the
-// dialog handle and the creation counter of material rows.
+// Process-wide state shared by every layer: the settings, the run mode and
+// the dialog handle.
 #pragma once
 
 // The six on/off settings. All are off at process start; the command line
@@ -22,8 +22,5 @@ extern bool windowMode;
 // dialog exists, and null for good in console mode.
 extern void *dialogWindow;
 
-// Creation number that the next material row takes.
-extern int nextSequence;
-
 // Puts every value above back to its process-start state (used by tests).
-void resetAppState();
+void resetProcessState();

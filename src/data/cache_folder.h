@@ -1,5 +1,5 @@
-// Files of the cache folder: cache paths, whole-file reads, and downloads
-// that land in a temporary file and replace a cache file only when complete.
+// Files of the cache folder: cache paths, and downloads that land in a
+// temporary file and replace a cache file only when complete.
 #pragma once
 
 #include <cstddef>
@@ -12,10 +12,11 @@ extern const char CACHE_FOLDER[];
 constexpr std::size_t PATH_BUFFER_SIZE = 1000;
 
 // True when name can be a file directly inside the cache folder: not empty,
-// not "." or "..", and without '/' or '\\'.
+// not "." or "..", without '/' or '\\', and a name the platform takes for
+// an ordinary file.
 bool isPlainFileName(const char *name);
 
-// Forms "cache/<name>" into path. False when it does not fit.
+// Forms "cache<separator><name>" into path. False when it does not fit.
 bool formCachePath(const char *name, char *path, std::size_t pathSize);
 
 // True when the cache folder exists as a folder.
@@ -40,10 +41,3 @@ bool commitCacheDownload(CacheDownload *download, const char *finalPath);
 
 // Closes and removes the temporary file, if one is open.
 void discardCacheDownload(CacheDownload *download);
-
-// Reads the whole open file: takes its length, rewinds, and reads it in one
-// read into a new zero-filled block of length + 1 bytes. The block belongs
-// to the caller (free with std::free). Returns 0 when the whole file was
-// read, 1 after a short read (the block is still handed over), -1 when it
-// is no regular file or no block could be had (nothing handed over).
-int readWholeFile(std::FILE *file, char **text, std::size_t *length);

@@ -1,7 +1,6 @@
 // Loading, first-time download and name lookup of the core data document.
 #include "data/core_data.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "data/cache_folder.h"
+#include "data/file_system.h"
 #include "data/http_client.h"
-#include "shell/messages.h"
+#include "data/service.h"
 
 static const char CORE_DATA_FILE[] = "corvanedbcore";
 static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
@@ -173,14 +174,15 @@ bool loadCoreData() {
     freeCoreData();
     char path[PATH_BUFFER_SIZE];
     formCachePath(CORE_DATA_FILE, path, sizeof path);
-    std::FILE *file = std::fopen(path, "rb");
-    if (!file && errno != ENOENT) {
+    FileOpenOutcome outcome = FILE_MISSING;
+    std::FILE *file = openFileForReading(path, &outcome);
+    if (outcome == FILE_UNREADABLE) {
         showFormatted("Error reading cache file for [%s].", path);
         return false;
     }
     if (!file) {
         if (!downloadCoreData(path)) return false;
-        file = std::fopen(path, "rb");
+        file = openFileForReading(path, &outcome);
         if (!file) {
             showFormatted("Error reading cache file for [%s].", path);
             return false;

@@ -1,19 +1,18 @@
 // The process's one HTTP client and its one operation: download an address
-// into a file that the caller has opened.
+// into a file that the caller has opened. Each platform has its own client
+// (libcurl on POSIX systems, WinHTTP on Windows) behind these functions.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 // Room for an escaped request address with its terminator.
 constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
 
-// Whole-transfer time limit in seconds, redirects included. Read by
-// openHttpClient; tests lower it before opening the client. The environment
-// variable CORVANEDB_TIMEOUT can only shorten it.
-extern long httpTimeoutSeconds;
-
-// Creates the client handle and sets its eight options. Results are not
-// examined: without a handle every fetch fails.
+// Creates the client with its options: TLS checks, an automatic Referer on
+// redirects, every content encoding offered and decoded, redirects followed,
+// the transfer time limit and the User-Agent. Results are not examined:
+// without a client every fetch fails.
 void openHttpClient();
 
 // Downloads `url` (spaces escaped as "%20", nothing else) into `file`, which
@@ -23,9 +22,5 @@ void openHttpClient();
 // not fit ESCAPE_BUFFER_SIZE.
 bool fetchToFile(const char *url, std::FILE *file);
 
-// Releases the client handle.
+// Releases the client.
 void closeHttpClient();
-
-// The web service's base address: CORVANEDB_URL when set, else the address
-// fixed at build time. No trailing slash.
-const char *serviceBaseAddress();

@@ -1,19 +1,20 @@
 // Item documents from the cache folder, or by search and download.
 #include "data/item_store.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "data/cache_folder.h"
+#include "data/file_system.h"
 #include "data/http_client.h"
-#include "data/result.h"
+#include "data/service.h"
 #include "data/text_reader.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 
 static const char NAME_KEY[] = "\"n\":\"";
 static const char ITEM_RESULT_KEY[] = "{\"type\":\"item\",\"id\":\"";
@@ -218,8 +219,9 @@ int loadItemDocument(const char *name, char **documentText, int *itemId, char *e
     char *path = static_cast<char *>(std::malloc(PATH_BUFFER_SIZE));
     char *work = static_cast<char *>(std::malloc(WORK_BUFFER_SIZE));
     bool plain = isPlainFileName(name) && formCachePath(name, path, PATH_BUFFER_SIZE);
-    std::FILE *cached = plain ? std::fopen(path, "rb") : nullptr;
-    bool unreadable = plain && !cached && errno != ENOENT;
+    FileOpenOutcome outcome = FILE_MISSING;
+    std::FILE *cached = plain ? openFileForReading(path, &outcome) : nullptr;
+    bool unreadable = outcome == FILE_UNREADABLE;
     if (settings.verbose) std::printf("Retrieving recipe for %s... ", name);
     char *text = nullptr;
     int id = 0;

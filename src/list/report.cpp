@@ -10,15 +10,15 @@
 // Width that the verbose columns' pad fills up together with the name.
 static const int VERBOSE_COLUMN = 40;
 
-void sortMaterials(MaterialRecord *table, int rowCount) {
-    if (rowCount > 0) std::qsort(table, static_cast<std::size_t>(rowCount), sizeof *table,
-                                 compareMaterials);
+void sortMaterials(MaterialTable *table) {
+    if (table->rowCount > 0)
+        std::qsort(table->rows, static_cast<std::size_t>(table->rowCount), sizeof *table->rows,
+                   compareMaterials);
 }
 
-void printConsoleList(const MaterialRecord *table, int rowCount, bool omitCrystals,
-                      bool verbose) {
-    for (int i = 0; i < rowCount; ++i) {
-        const MaterialRecord &row = table[i];
+void printConsoleList(const MaterialTable *table, bool omitCrystals, bool verbose) {
+    for (int i = 0; i < table->rowCount; ++i) {
+        const MaterialRecord &row = table->rows[i];
         if (omitCrystals && isCrystalName(row.name, CRYSTAL_FILTER_COMMAND_LINE)) continue;
         std::printf("%4d %s", row.quantity, row.name);
         if (row.yield > 1) std::printf(" (%d x %d for %d)", row.quantity, row.yield, row.amount);
@@ -33,11 +33,11 @@ void printConsoleList(const MaterialRecord *table, int rowCount, bool omitCrysta
     }
 }
 
-std::string formatDialogList(const MaterialRecord *table, int rowCount, bool omitCrystals) {
+std::string formatDialogList(const MaterialTable *table, bool omitCrystals) {
     std::string text = "Shopping list:\r\n";
     char line[MATERIAL_NAME_SIZE + 64];
-    for (int i = 0; i < rowCount; ++i) {
-        const MaterialRecord &row = table[i];
+    for (int i = 0; i < table->rowCount; ++i) {
+        const MaterialRecord &row = table->rows[i];
         if (omitCrystals && isCrystalName(row.name, CRYSTAL_FILTER_DIALOG)) continue;
         std::snprintf(line, sizeof line, "%5d\t%s", row.quantity, row.name);
         text += line;

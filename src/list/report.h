@@ -6,16 +6,15 @@
 
 #include "recipe/material_table.h"
 
-// Sorts rows 0 to rowCount - 1 of the table with compareMaterials.
-void sortMaterials(MaterialRecord *table, int rowCount);
+// Sorts the rows in use with compareMaterials.
+void sortMaterials(MaterialTable *table);
 
 // The console's rows: "%4d %s", the yield note, the verbose columns when
 // `verbose` is true, and a newline; rows hidden by the command-line crystal
 // filter print nothing while `omitCrystals` is true.
-void printConsoleList(const MaterialRecord *table, int rowCount, bool omitCrystals,
-                      bool verbose);
+void printConsoleList(const MaterialTable *table, bool omitCrystals, bool verbose);
 
 // The dialog's text: "Shopping list:\r\n", then per shown row "%5d\t%s", the
 // yield note and "\r\n"; rows hidden by the dialog's crystal filter are left
 // out while `omitCrystals` is true.
-std::string formatDialogList(const MaterialRecord *table, int rowCount, bool omitCrystals);
+std::string formatDialogList(const MaterialTable *table, bool omitCrystals);

@@ -13,8 +13,7 @@ constexpr int MAX_EXPANSION_DEPTH = 127;
 // quantity. Prints one dot per call. Returns RESULT_OK (also after the
 // template reports "5" and "6 (id)", which skip the rest of the recipe) or
 // the first nonzero code met; errorText, when given, receives its message.
-int expandItem(const char *name, int *rowCount, MaterialRecord *table, int crafts, int depth,
-               char *errorText);
+int expandItem(const char *name, MaterialTable *table, int crafts, int depth, char *errorText);
 
 // The eight vendor ids of the beast tribes, tested as substrings of a
 // recipe's vendor list.

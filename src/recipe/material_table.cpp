@@ -4,56 +4,61 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unordered_map>
 
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "data/item_store.h"
-#include "data/result.h"
 #include "data/text_reader.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 
 static const int MAX_YIELD = 127;
 
-MaterialRecord *materialTable = nullptr;
+MaterialTable materialTable = {};
 
-// Rows by name, kept in step with the table that is searched. During a
-// generation rows are only appended; a generation starts again from row 0,
-// so a smaller row count (or another table) starts the index afresh.
-static std::unordered_map<std::string, int> rowIndex;
-static const MaterialRecord *indexedTable = nullptr;
-static int indexedRows = 0;
-
-static void resetRowIndex(const MaterialRecord *table) {
-    rowIndex.clear();
-    indexedTable = table;
-    indexedRows = 0;
+static void forgetNameIndex(MaterialTable *table) {
+    table->nameIndex.clear();
+    table->indexedRows = 0;
 }
 
-MaterialRecord *findMaterialRow(const char *name, int rowCount, MaterialRecord *table) {
-    if (table != indexedTable || rowCount < indexedRows) resetRowIndex(table);
-    for (; indexedRows < rowCount; ++indexedRows)
-        rowIndex.try_emplace(table[indexedRows].name, indexedRows);
-    auto found = rowIndex.find(name);
-    if (found == rowIndex.end()) return nullptr;
-    MaterialRecord *row = &table[found->second];
+MaterialRecord *findMaterialRow(MaterialTable *table, const char *name) {
+    if (table->rowCount < table->indexedRows) forgetNameIndex(table);
+    for (; table->indexedRows < table->rowCount; ++table->indexedRows)
+        table->nameIndex.try_emplace(table->rows[table->indexedRows].name, table->indexedRows);
+    auto found = table->nameIndex.find(name);
+    if (found == table->nameIndex.end()) return nullptr;
+    MaterialRecord *row = &table->rows[found->second];
     if (std::strcmp(row->name, name) == 0) return row;
-    // The rows changed under the index: search them as they are.
-    resetRowIndex(table);
-    for (int i = 0; i < rowCount; ++i)
-        if (std::strcmp(table[i].name, name) == 0) return &table[i];
+    // The rows moved under the index (a sort): search them as they are.
+    forgetNameIndex(table);
+    for (int i = 0; i < table->rowCount; ++i)
+        if (std::strcmp(table->rows[i].name, name) == 0) return &table->rows[i];
     return nullptr;
 }
 
-void allocMaterialTable() {
-    materialTable =
+void allocMaterialTable(MaterialTable *table) {
+    table->rows =
         static_cast<MaterialRecord *>(std::calloc(MATERIAL_TABLE_ROWS, sizeof(MaterialRecord)));
+    table->rowCount = 0;
+    table->nextSequence = 0;
+    forgetNameIndex(table);
 }
 
-void freeMaterialTable() {
-    std::free(materialTable);
-    materialTable = nullptr;
-    resetRowIndex(nullptr);
+void freeMaterialTable(MaterialTable *table) {
+    std::free(table->rows);
+    table->rows = nullptr;
+    table->rowCount = 0;
+    table->nextSequence = 0;
+    forgetNameIndex(table);
+}
+
+void clearMaterialTable(MaterialTable *table) {
+    if (!table->rows) allocMaterialTable(table);
+    if (table->rows)
+        std::memset(static_cast<void *>(table->rows), 0,
+                    sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
+    table->rowCount = 0;
+    table->nextSequence = 0;
+    forgetNameIndex(table);
 }
 
 bool readRecipeYield(const char *document, int *yield) {
@@ -71,19 +76,19 @@ bool readRecipeYield(const char *document, int *yield) {
     return true;
 }
 
-int addMaterial(int itemId, const char *name, int depth, int job, int *rowCount,
-                MaterialRecord *table, char *errorText) {
+int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable *table,
+                char *errorText) {
     int result = checkItemNameLength(name, errorText);
     if (result != RESULT_OK) return result;
-    if (*rowCount >= MATERIAL_TABLE_ROWS) {
+    if (table->rowCount >= MATERIAL_TABLE_ROWS) {
         reportFailure(errorText, "Too many materials: the list holds at most %d, [%s] is one more.\n",
                       MATERIAL_TABLE_ROWS, name);
         return RESULT_TABLE_FULL;
     }
-    MaterialRecord *row = &table[*rowCount];
-    ++*rowCount;
+    MaterialRecord *row = &table->rows[table->rowCount];
+    ++table->rowCount;
     std::snprintf(row->name, sizeof row->name, "%s", name);
-    row->sequence = static_cast<std::uint16_t>(nextSequence++);
+    row->sequence = static_cast<std::uint16_t>(table->nextSequence++);
     row->depth = static_cast<std::int8_t>(depth);
     char *document = nullptr;
     result = loadItemDocument(name, &document, nullptr, errorText);

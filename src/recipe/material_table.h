@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 // Rows in the table.
 constexpr int MATERIAL_TABLE_ROWS = 1000;
@@ -24,26 +26,43 @@ struct MaterialRecord {
     std::int8_t isGear;            // 1 when the item is equipment
 };
 
-// The table storage: MATERIAL_TABLE_ROWS zero-filled rows, or null.
-extern MaterialRecord *materialTable;
+// The table: its storage, the rows in use, the creation counter and an
+// index of the rows by name. Rows 0 to rowCount - 1 are in use; during a
+// generation they are only appended and updated, never removed or moved.
+struct MaterialTable {
+    MaterialRecord *rows; // MATERIAL_TABLE_ROWS zero-filled rows, or null
+    int rowCount;         // rows in use
+    int nextSequence;     // creation number that the next row takes
+    // Rows by name, covering rows 0 to indexedRows - 1; kept up to date by
+    // findMaterialRow, which also notices rows that moved under it.
+    std::unordered_map<std::string, int> nameIndex;
+    int indexedRows;
+};
 
-// Allocates the zero-filled table storage.
-void allocMaterialTable();
+// The process's one table, allocated at start-up and freed at tear-down.
+extern MaterialTable materialTable;
 
-// Releases the table storage; harmless when there is none.
-void freeMaterialTable();
+// Allocates the zero-filled storage; rowCount and nextSequence start at 0.
+void allocMaterialTable(MaterialTable *table);
+
+// Releases the storage and forgets every row; harmless when there is none.
+void freeMaterialTable(MaterialTable *table);
+
+// Prepares the table for a new generation: every row zero, no row in use,
+// the creation counter back at 0. Allocates the storage when there is none.
+void clearMaterialTable(MaterialTable *table);
 
 // Appends a row for `name` at depth `depth` with job `job`, reading the
 // recipe's yield from the item's document. The new row is row
-// *rowCount - 1 whatever the result. Returns RESULT_OK, the store's code, or
+// rowCount - 1 whatever the result. Returns RESULT_OK, the store's code, or
 // RESULT_UNEXPECTED_DOCUMENT when the yield cannot be read or is outside 1
 // to 127. A name that cannot be a row (too long) and a full table are
 // refused before a row is taken.
-int addMaterial(int itemId, const char *name, int depth, int job, int *rowCount,
-                MaterialRecord *table, char *errorText);
+int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable *table,
+                char *errorText);
 
-// The first of rows 0 to rowCount - 1 whose name equals `name`, or null.
-MaterialRecord *findMaterialRow(const char *name, int rowCount, MaterialRecord *table);
+// The first row in use whose name equals `name`, or null.
+MaterialRecord *findMaterialRow(MaterialTable *table, const char *name);
 
 // Reads the recipe yield of a document: the number behind the first
 // ,"yield": before the first "ingredients" (1 when there is none). False

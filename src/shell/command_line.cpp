@@ -3,13 +3,13 @@
 
 #include <climits>
 #include <cstdio>
+#include <vector>
 
-#include "data/item_store.h"
-#include "data/result.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "list/report.h"
-#include "recipe/expansion.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
+#include "shell/generation_run.h"
 
 static const char VERSION_TEXT[] = "Alpha 7";
 
@@ -74,20 +74,18 @@ void runCommandLine(int argc, char **argv) {
     std::printf("TAVRO Shopping list generator by DURSK %s\n", VERSION_TEXT);
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
     readOptions(argc, argv);
-    int rowCount = 0;
-    startRememberingDocuments();
-    int result = RESULT_OK;
-    for (int i = 1; i < argc && result == RESULT_OK; ++i) {
+    std::vector<RequestedItem> items;
+    for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '-' || isDigit(argv[i][0])) continue;
         int quantity = i + 1 < argc && isDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
-        result = expandItem(argv[i], &rowCount, materialTable, quantity, 0, nullptr);
+        items.push_back({argv[i], quantity});
     }
-    stopRememberingDocuments();
+    std::size_t failedItem = 0;
+    int result = runGeneration(&materialTable, items, nullptr, nullptr, &failedItem);
     if (result != RESULT_OK) {
         std::printf("Error %d\n", result);
         return;
     }
     std::printf("\n");
-    sortMaterials(materialTable, rowCount);
-    printConsoleList(materialTable, rowCount, settings.omitCrystals, settings.verbose);
+    printConsoleList(&materialTable, settings.omitCrystals, settings.verbose);
 }

@@ -1,41 +1,33 @@
 // Mode choice, set-up of the shared state, the front end, and tear-down.
 #include "shell/startup.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "base/process_state.h"
 #include "data/core_data.h"
 #include "data/http_client.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
 #include "shell/command_line.h"
-#include "ui/window.h"
-
-bool hasWritableTerminal() {
-    int terminal = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (terminal < 0) return false;
-    close(terminal);
-    return true;
-}
+#include "shell/terminal.h"
+#include "shell/window_layer.h"
 
 int runProgram(int argc, char **argv) {
-    windowMode = !hasWritableTerminal();
-    bool windowSystemReady = windowMode ? openWindowSystem(argc, argv) : true;
-    if (!windowMode) installConsoleMessageBoxes(argc, argv);
+    windowMode = !attachConsole();
+    bool windowSystemReady = windowMode ? openWindowMode(argc, argv) : true;
+    if (!windowMode) openConsoleMessageBoxes(argc, argv);
     openHttpClient();
-    allocMaterialTable();
+    allocMaterialTable(&materialTable);
     if (windowSystemReady && loadCoreData()) {
         if (windowMode)
-            runMainDialog();
+            runWindowDialog();
         else
             runCommandLine(argc, argv);
     }
     std::fflush(stdout);
+    if (!windowMode) detachConsole();
     closeHttpClient();
-    freeMaterialTable();
+    freeMaterialTable(&materialTable);
     freeCoreData();
-    closeWindowSystem();
+    closeWindowLayer();
     return 0;
 }

@@ -1,10 +1,6 @@
 // Start-up and tear-down of the process.
 #pragma once
 
-// True when the process has a controlling terminal that it can write to:
-// the program then runs in console mode.
-bool hasWritableTerminal();
-
 // The program's entry operation: chooses the mode, sets up the shared state,
 // runs the front end of the mode, tears down. Returns the exit code, 0.
 int runProgram(int argc, char **argv);

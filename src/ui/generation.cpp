@@ -3,15 +3,13 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
-#include "data/item_store.h"
-#include "data/result.h"
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "list/report.h"
-#include "recipe/expansion.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
+#include "shell/generation_run.h"
 
 static bool running = false;
 
@@ -95,24 +93,33 @@ static void showProgress(GenerationControls &controls, int value) {
 
 // Expands the lines in order with the progress after each one. Returns the
 // shopping-list box's error text, or an empty text when every line was
-// expanded.
+// expanded (the table then holds the sorted rows).
 static std::string expandLines(GenerationControls &controls,
-                               const std::vector<std::string_view> &lines, int lineTotal,
-                               int *rowCount) {
-    std::string itemName;
-    std::string errorText(ERROR_TEXT_SIZE, '\0');
-    for (std::size_t k = 1; k <= lines.size(); ++k) {
+                               const std::vector<std::string_view> &lines, int lineTotal) {
+    // The lines up to the first one without an item name are expanded; that
+    // line, when there is one, ends the generation after them.
+    std::vector<std::string> names;
+    std::vector<RequestedItem> items;
+    names.reserve(lines.size());
+    std::size_t nameless = lines.size();
+    for (std::size_t k = 0; k < lines.size(); ++k) {
         int quantity = 0;
-        splitRecipeLine(lines[k - 1], &itemName, &quantity);
-        if (itemName.empty()) return missingNameErrorLine(lines[k - 1]);
-        // Each line starts from an empty error text, so that a report that
-        // did not stop an earlier line is not shown as this line's error.
-        errorText[0] = '\0';
-        int result = expandItem(itemName.c_str(), rowCount, materialTable, quantity, 0,
-                                errorText.data());
-        if (result != RESULT_OK) return recipeErrorLine(itemName, errorText.c_str(), result);
-        showProgress(controls, progressValue(static_cast<int>(k), lineTotal));
+        names.emplace_back();
+        splitRecipeLine(lines[k], &names.back(), &quantity);
+        if (names.back().empty()) {
+            nameless = k;
+            break;
+        }
+        items.push_back({names.back().c_str(), quantity});
     }
+    std::string errorText(ERROR_TEXT_SIZE, '\0');
+    std::size_t failed = 0;
+    int result = runGeneration(
+        &materialTable, items, errorText.data(),
+        [&](std::size_t done) { showProgress(controls, progressValue(static_cast<int>(done), lineTotal)); },
+        &failed);
+    if (result != RESULT_OK) return recipeErrorLine(names[failed], errorText.c_str(), result);
+    if (nameless < lines.size()) return missingNameErrorLine(lines[nameless]);
     return {};
 }
 
@@ -137,23 +144,15 @@ void generateShoppingList(GenerationControls &controls) {
         return;
     }
 
-    int rowCount = 0;
     // The lines point into listText, which stays whole, so one read of the
     // box serves both the count and the expansion.
     std::vector<std::string_view> lines = splitRecipeLines(listText);
     int lineTotal = static_cast<int>(lines.size()) + 1;
     showProgress(controls, progressValue(0, lineTotal));
-    nextSequence = 0;
-    if (!materialTable) allocMaterialTable();
-    std::memset(static_cast<void *>(materialTable), 0,
-                sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
 
-    startRememberingDocuments();
-    std::string failure = expandLines(controls, lines, lineTotal, &rowCount);
-    stopRememberingDocuments();
+    std::string failure = expandLines(controls, lines, lineTotal);
     if (failure.empty()) {
-        sortMaterials(materialTable, rowCount);
-        controls.setListText(formatDialogList(materialTable, rowCount, settings.omitCrystals));
+        controls.setListText(formatDialogList(&materialTable, settings.omitCrystals));
         controls.untickBox(IDC_REFRESH_CACHE);
     } else {
         controls.setListText(failure);

@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "shell/app_state.h"
-#include "ui/window.h"
+#include "base/process_state.h"
 
 // The dialog font: the desktop's dialog font at 8 points.
 static const int DIALOG_FONT_POINTS = 8;

@@ -82,3 +82,8 @@ private:
     std::string listText;
     bool centred = false;
 };
+
+// Shows the main dialog and runs the event loop until the dialog asks to
+// quit (Escape, the close box, Close in the window menu). dialogWindow
+// points to the dialog while it exists.
+void runMainDialog();

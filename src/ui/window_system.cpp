@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/app_state.h"
-#include "shell/messages.h"
-#include "ui/window.h"
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "ui/window_system.h"
 
 // The application object sees the program's name only: the window ignores
 // the command line, and the toolkit would otherwise act on options of its

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/process_state.h"
 #include "data/http_client.h"
-#include "shell/app_state.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -20,7 +20,7 @@ const std::string CORE_PATH = "/db/doc/core/en/3/data.json";
 class CoreDataTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetAppState();
+        resetProcessState();
         openHttpClient();
     }
     void TearDown() override {

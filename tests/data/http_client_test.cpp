@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "data/service.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "data/http_client.h"
-#include "data/result.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -25,7 +25,7 @@ std::string sampleDocument(int id) {
 class ItemStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetAppState();
+        resetProcessState();
         openHttpClient();
     }
     void TearDown() override {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/process_state.h"
 #include "data/core_data.h"
 #include "fuzz_support.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
 #include "shell/command_line.h"
 
 namespace fs = std::filesystem;
@@ -39,10 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         stockCache();
         stocked = true;
     }
-    resetAppState();
+    resetProcessState();
     if (!coreData && !loadCoreData()) __builtin_trap();
-    if (!materialTable) allocMaterialTable();
-    std::memset(materialTable, 0, sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
+    clearMaterialTable(&materialTable);
     std::vector<std::string> arguments = {"shopping-list"};
     std::string current;
     for (std::size_t i = 0; i < size && arguments.size() < 40; ++i) {

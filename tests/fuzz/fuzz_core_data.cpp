@@ -4,14 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "base/process_state.h"
 #include "data/core_data.h"
 #include "fuzz_support.h"
-#include "shell/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     enterFuzzFolder();
     writeCacheFile("corvanedbcore", std::string(reinterpret_cast<const char *>(data), size));
-    resetAppState();
+    resetProcessState();
     if (!loadCoreData()) return 0;
     if (std::strncmp(coreData, "\"ingredients\":", 14) != 0) __builtin_trap();
     char name[CORE_NAME_BUFFER_SIZE];

@@ -8,14 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "base/messages.h"
+#include "base/process_state.h"
 #include "data/core_data.h"
 #include "data/item_store.h"
 #include "fuzz_support.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     enterFuzzFolder();
@@ -32,31 +32,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (writeCacheFile(name, parts[i]) && requested.empty()) requested = name;
     }
     if (requested.empty()) requested = "Item1";
-    if (!materialTable) allocMaterialTable();
     char errorText[ERROR_TEXT_SIZE];
     for (int options = 0; options < 8; ++options) {
-        resetAppState();
+        resetProcessState();
         settings.dontCraftSoldItems = options & 1;
         settings.craftBeastTribeItems = options & 2;
         settings.craftMaterialGear = options & 4;
         settings.verbose = options == 7;
         settings.omitCrystals = options & 1;
-        std::memset(materialTable, 0, sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
-        int rowCount = 0;
+        clearMaterialTable(&materialTable);
         errorText[0] = '\0';
-        int result = expandItem(requested.c_str(), &rowCount, materialTable, 3, 0, errorText);
-        if (result == 0) result = expandItem(requested.c_str(), &rowCount, materialTable, 1, 0, errorText);
-        if (rowCount < 0 || rowCount > MATERIAL_TABLE_ROWS) std::abort();
-        for (int i = 0; i < rowCount; ++i)
-            if (result == 0 && materialTable[i].yield < 1) std::abort();
+        int result = expandItem(requested.c_str(), &materialTable, 3, 0, errorText);
+        if (result == 0) result = expandItem(requested.c_str(), &materialTable, 1, 0, errorText);
+        if (materialTable.rowCount < 0 || materialTable.rowCount > MATERIAL_TABLE_ROWS) std::abort();
+        for (int i = 0; i < materialTable.rowCount; ++i)
+            if (result == 0 && materialTable.rows[i].yield < 1) std::abort();
         if (result == 0) {
-            sortMaterials(materialTable, rowCount);
-            printConsoleList(materialTable, rowCount, settings.omitCrystals, settings.verbose);
-            formatDialogList(materialTable, rowCount, settings.omitCrystals);
+            sortMaterials(&materialTable);
+            printConsoleList(&materialTable, settings.omitCrystals, settings.verbose);
+            formatDialogList(&materialTable, settings.omitCrystals);
         }
     }
-    int rowCount = 0;
-    addMaterial(1, requested.c_str(), 1, 2, &rowCount, materialTable, errorText);
+    clearMaterialTable(&materialTable);
+    addMaterial(1, requested.c_str(), 1, 2, &materialTable, errorText);
     char *text = nullptr;
     int itemId = 0;
     if (loadItemDocument(requested.c_str(), &text, &itemId, errorText) == 0) std::free(text);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "list/report.h"
@@ -23,6 +24,20 @@ MaterialRecord makeRow(const char *name, int isGear, int source, int depth, int 
 }
 
 int sign(int value) { return (value > 0) - (value < 0); }
+
+// A table over `rows` whose first `count` rows are in use.
+MaterialTable tableOver(std::vector<MaterialRecord> &rows, int count) {
+    MaterialTable table{};
+    table.rows = rows.data();
+    table.rowCount = count;
+    return table;
+}
+
+std::vector<std::string> namesOf(const std::vector<MaterialRecord> &rows) {
+    std::vector<std::string> names;
+    for (const auto &row : rows) names.push_back(row.name);
+    return names;
+}
 
 TEST(CompareMaterials, EachKeyDecidesInTurn) {
     struct Row {
@@ -58,18 +73,25 @@ TEST(CompareMaterials, SortGroupsBySourceThenDepth) {
         makeRow("Vendor", 0, 1001234, 0, 0, 2), makeRow("Shallow", 0, 150, 0, 0, 3),
         makeRow("Deep", 0, 150, 2, 0, 4),    makeRow("Middle", 0, 150, 1, 0, 5),
     };
-    sortMaterials(rows.data(), static_cast<int>(rows.size()));
-    std::vector<std::string> names;
-    for (const auto &row : rows) names.push_back(row.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Deep", "Middle", "Shallow", "Vendor", "Loose", "Gear"}));
+    MaterialTable table = tableOver(rows, static_cast<int>(rows.size()));
+    sortMaterials(&table);
+    EXPECT_EQ(namesOf(rows), (std::vector<std::string>{"Deep", "Middle", "Shallow", "Vendor", "Loose", "Gear"}));
 }
 
-TEST(CompareMaterials, SortOfNoneOrOneRowChangesNothing) {
-    MaterialRecord row = makeRow("Only", 1, 2, 3, 4, 5);
-    sortMaterials(&row, 0);
-    sortMaterials(&row, 1);
-    EXPECT_STREQ(row.name, "Only");
-    EXPECT_EQ(row.source, 2);
+TEST(CompareMaterials, SortTouchesOnlyTheRowsInUse) {
+    // Three rows in reverse order: sorting the first 0, 1 or 2 of them must
+    // leave the others where they are.
+    const std::vector<MaterialRecord> reversed = {makeRow("C", 0, 3, 0, 0, 0), makeRow("B", 0, 2, 0, 0, 1),
+                                                  makeRow("A", 0, 1, 0, 0, 2)};
+    const std::vector<std::string> expected[] = {{"C", "B", "A"}, {"C", "B", "A"}, {"B", "C", "A"},
+                                                 {"A", "B", "C"}};
+    for (int count = 0; count <= 3; ++count) {
+        SCOPED_TRACE(count);
+        std::vector<MaterialRecord> rows = reversed;
+        MaterialTable table = tableOver(rows, count);
+        sortMaterials(&table);
+        EXPECT_EQ(namesOf(rows), expected[count]);
+    }
 }
 
 TEST(IsCrystalName, BothVariants) {
@@ -108,11 +130,12 @@ TEST(DialogList, RowsInTheDialogsForm) {
     rows[1].quantity = 2, rows[1].yield = 1, rows[1].amount = 2;
     rows[2].quantity = 123456, rows[2].yield = 1, rows[2].amount = 123456;
     rows[3].quantity = 4, rows[3].yield = -2, rows[3].amount = 4;
-    EXPECT_EQ(formatDialogList(rows.data(), 4, true),
+    MaterialTable all = tableOver(rows, 4), none = tableOver(rows, 0), two = tableOver(rows, 2);
+    EXPECT_EQ(formatDialogList(&all, true),
               "Shopping list:\r\n    3\tBrass Lamp (3 x 3 for 7)\r\n123456\tShardstone\r\n"
               "    4\tNails\r\n");
-    EXPECT_EQ(formatDialogList(rows.data(), 0, true), "Shopping list:\r\n");
-    EXPECT_EQ(formatDialogList(rows.data(), 2, false),
+    EXPECT_EQ(formatDialogList(&none, true), "Shopping list:\r\n");
+    EXPECT_EQ(formatDialogList(&two, false),
               "Shopping list:\r\n    3\tBrass Lamp (3 x 3 for 7)\r\n    2\tWind Shard\r\n");
 }
 

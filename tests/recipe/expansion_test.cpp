@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "data/core_data.h"
 #include "data/item_store.h"
-#include "data/result.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
 
@@ -21,29 +21,32 @@ namespace {
 class ExpansionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetAppState();
-        table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
+        resetProcessState();
+        allocMaterialTable(&table);
         coreData = strdup("\"ingredients\":{\"4\":{\"name\":\"N\"},\"77\":{\"name\":\"Core Only\"}}");
     }
-    void TearDown() override { freeCoreData(); }
+    void TearDown() override {
+        freeCoreData();
+        freeMaterialTable(&table);
+    }
 
     // Expands one requested item; what it printed is kept in `printed`.
     int expand(const std::string &name, int crafts) {
         StdoutCapture capture;
-        int result = expandItem(name.c_str(), &rowCount, table.data(), crafts, 0, errorText);
+        int result = expandItem(name.c_str(), &table, crafts, 0, errorText);
         printed = capture.finish();
         return result;
     }
 
     const MaterialRecord *row(const std::string &name) const {
-        for (int i = 0; i < rowCount; ++i)
-            if (name == table[i].name) return &table[i];
+        for (int i = 0; i < table.rowCount; ++i)
+            if (name == table.rows[i].name) return &table.rows[i];
         return nullptr;
     }
 
     TempFolder folder;
-    std::vector<MaterialRecord> table;
-    int rowCount = 0;
+    MaterialTable table{};
+    int &rowCount = table.rowCount;
     char errorText[ERROR_TEXT_SIZE] = "";
     std::string printed;
 };
@@ -62,12 +65,11 @@ struct ExpectedRow {
     int quantity, amount, job, sequence, depth, yield;
 };
 
-void expectRows(const std::vector<MaterialRecord> &table, int rowCount,
-                const std::vector<ExpectedRow> &expected) {
-    ASSERT_EQ(rowCount, static_cast<int>(expected.size()));
-    for (int i = 0; i < rowCount; ++i) {
+void expectRows(const MaterialTable &table, const std::vector<ExpectedRow> &expected) {
+    ASSERT_EQ(table.rowCount, static_cast<int>(expected.size()));
+    for (int i = 0; i < table.rowCount; ++i) {
         SCOPED_TRACE(expected[i].name);
-        const MaterialRecord &row = table[i];
+        const MaterialRecord &row = table.rows[i];
         EXPECT_STREQ(row.name, expected[i].name);
         EXPECT_EQ(row.quantity, expected[i].quantity);
         EXPECT_EQ(row.amount, expected[i].amount);
@@ -83,10 +85,10 @@ TEST_F(ExpansionTest, WorkedExampleComesOutRowForRow) {
     ASSERT_EQ(expand("K", 3), RESULT_OK);
     // One dot per call: K, L, N, M.
     EXPECT_EQ(printed, "....");
-    expectRows(table, rowCount, {{"L", 2, 6, 3, 0, 0, 3}, {"N", 2, 2, 0, 1, 1, 1}, {"M", 3, 3, 0, 2, 0, 1}});
+    expectRows(table, {{"L", 2, 6, 3, 0, 0, 3}, {"N", 2, 2, 0, 1, 1, 1}, {"M", 3, 3, 0, 2, 0, 1}});
     ASSERT_EQ(expand("P", 1), RESULT_OK);
     EXPECT_EQ(printed, "...");
-    expectRows(table, rowCount, {{"L", 3, 7, 3, 0, 0, 3}, {"N", 3, 3, 0, 1, 1, 1}, {"M", 3, 3, 0, 2, 0, 1}});
+    expectRows(table, {{"L", 3, 7, 3, 0, 0, 3}, {"N", 3, 3, 0, 1, 1, 1}, {"M", 3, 3, 0, 2, 0, 1}});
 }
 
 TEST_F(ExpansionTest, VerboseLinesNameEveryStep) {
@@ -120,14 +122,14 @@ TEST_F(ExpansionTest, RequestedRawMaterialAddsNoRow) {
 TEST_F(ExpansionTest, YieldIsNotAppliedToTheRequestedItem) {
     writeWorkedExample();
     ASSERT_EQ(expand("L", 3), RESULT_OK);
-    expectRows(table, rowCount, {{"N", 3, 3, 0, 0, 0, 1}});
+    expectRows(table, {{"N", 3, 3, 0, 0, 0, 1}});
 }
 
 TEST_F(ExpansionTest, QuantityZeroAddsDirectIngredientsOnly) {
     writeWorkedExample();
     ASSERT_EQ(expand("K", 0), RESULT_OK);
     EXPECT_EQ(printed, ".");
-    expectRows(table, rowCount, {{"L", 0, 0, 0, 0, 0, 3}, {"M", 0, 0, 0, 1, 0, 1}});
+    expectRows(table, {{"L", 0, 0, 0, 0, 0, 3}, {"M", 0, 0, 0, 1, 0, 1}});
 }
 
 TEST_F(ExpansionTest, GrowthWithoutNewCraftDoesNotExpandAgain) {
@@ -141,11 +143,11 @@ TEST_F(ExpansionTest, GrowthWithoutNewCraftDoesNotExpandAgain) {
         SCOPED_TRACE(amount);
         ASSERT_EQ(expand("R", 1), RESULT_OK);
         EXPECT_EQ(printed, ".");
-        expectRows(table, rowCount, {{"L", 2, amount, 3, 0, 0, 3}, {"N", 2, 2, 0, 1, 1, 1}});
+        expectRows(table, {{"L", 2, amount, 3, 0, 0, 3}, {"N", 2, 2, 0, 1, 1, 1}});
     }
     ASSERT_EQ(expand("R", 1), RESULT_OK);
     EXPECT_EQ(printed, "...");
-    expectRows(table, rowCount, {{"L", 3, 7, 3, 0, 0, 3}, {"N", 3, 3, 0, 1, 1, 1}});
+    expectRows(table, {{"L", 3, 7, 3, 0, 0, 3}, {"N", 3, 3, 0, 1, 1, 1}});
 }
 
 TEST_F(ExpansionTest, IngredientNamesFromObjectsOrCoreData) {
@@ -160,8 +162,8 @@ TEST_F(ExpansionTest, IngredientNamesFromObjectsOrCoreData) {
     cacheDocument("N", itemDocument("N", 4));
     ASSERT_EQ(expand("Mix", 1), RESULT_OK);
     ASSERT_EQ(rowCount, 2);
-    EXPECT_STREQ(table[0].name, "Core Only");
-    EXPECT_STREQ(table[1].name, "N");
+    EXPECT_STREQ(table.rows[0].name, "Core Only");
+    EXPECT_STREQ(table.rows[1].name, "N");
 }
 
 TEST_F(ExpansionTest, TemplateReportsAndTheirResults) {
@@ -211,7 +213,7 @@ TEST_F(ExpansionTest, AmountAsLastFieldAndEntriesAfterAReportAreSkipped) {
                        "{\"id\":30,\"amount\":2},{\"id\":31,\"n\":1}]}]},"
                        "\"ingredients\":[{\"name\":\"A\",\"id\":30,\"x\":1},{\"name\":\"B\",\"id\":31,\"x\":1}]}");
     EXPECT_EQ(expand("X", 3), RESULT_OK);
-    expectRows(table, rowCount, {{"A", 6, 6, 0, 0, 0, 1}});
+    expectRows(table, {{"A", 6, 6, 0, 0, 0, 1}});
     EXPECT_EQ(printed, "..CorvaneDB template changed. Message: [5].\n");
 }
 
@@ -250,8 +252,7 @@ TEST_F(ExpansionTest, MerchantRulesDecideCraftOrBuy) {
         cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{41, 2, "Sold"}}));
         cacheDocument("Sold", itemDocument("Sold", 41, c.soldFields, 3, 1, {{42, 1, "Part"}}));
         cacheDocument("Part", itemDocument("Part", 42));
-        table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
-        rowCount = 0;
+        clearMaterialTable(&table);
         settings.dontCraftSoldItems = c.dontCraft;
         settings.craftBeastTribeItems = c.craftBeastTribe;
         settings.craftMaterialGear = c.craftGear;
@@ -315,13 +316,12 @@ TEST_F(ExpansionTest, SourceComesFromNodesZonesAndVendors) {
     for (const SourceCase &c : cases) {
         SCOPED_TRACE(c.label);
         cacheDocument("Thing", itemDocument("Thing", 43, c.fields, c.job, 1, {}, c.partials));
-        table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
-        rowCount = 0;
+        clearMaterialTable(&table);
         ASSERT_EQ(expand("Top", 1), RESULT_OK);
         ASSERT_EQ(rowCount, 1);
-        EXPECT_EQ(table[0].source, c.source);
-        EXPECT_EQ(table[0].isGear, c.isGear);
-        EXPECT_EQ(table[0].job, c.job < 0 ? 0 : c.job + 1);
+        EXPECT_EQ(table.rows[0].source, c.source);
+        EXPECT_EQ(table.rows[0].isGear, c.isGear);
+        EXPECT_EQ(table.rows[0].job, c.job < 0 ? 0 : c.job + 1);
     }
 }
 
@@ -342,7 +342,7 @@ TEST_F(ExpansionTest, AmountBeyond32BitsIsRefused) {
     cacheDocument("Part", itemDocument("Part", 61));
     EXPECT_EQ(expand("Big", 2), RESULT_AMOUNT_OVERFLOW);
     EXPECT_STREQ(errorText, "Amount of [Part] too large to count.\n");
-    EXPECT_EQ(table[0].amount, 0);
+    EXPECT_EQ(table.rows[0].amount, 0);
 }
 
 TEST_F(ExpansionTest, ThousandAndFirstMaterialEndsTheGeneration) {
@@ -374,11 +374,9 @@ TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading
     ASSERT_EQ(expand("K", 3), RESULT_OK);
     ASSERT_EQ(expand("P", 1), RESULT_OK);
     std::string plainLines = printed;
-    std::vector<MaterialRecord> plainRows(table.begin(), table.begin() + rowCount);
+    std::vector<MaterialRecord> plainRows(table.rows, table.rows + rowCount);
 
-    table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
-    rowCount = 0;
-    nextSequence = 0;
+    clearMaterialTable(&table);
     startRememberingDocuments();
     ASSERT_EQ(expand("K", 3), RESULT_OK);
     // L and N are known now: their files are not read again.
@@ -390,7 +388,7 @@ TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading
     ASSERT_EQ(rowCount, static_cast<int>(plainRows.size()));
     for (int i = 0; i < rowCount; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(std::memcmp(&table[i], &plainRows[i], sizeof(MaterialRecord)), 0);
+        EXPECT_EQ(std::memcmp(&table.rows[i], &plainRows[i], sizeof(MaterialRecord)), 0);
     }
     // Once stopped, the store looks for the files again: L is gone, and
     // without a client the download fails.
@@ -409,7 +407,7 @@ TEST_F(ExpansionTest, LargestJobNumberDoesNotOverflow) {
     ASSERT_EQ(expand("Top", 1), RESULT_OK);
     ASSERT_EQ(rowCount, 1);
     // The job is not 0, so the node's zone is not taken.
-    EXPECT_EQ(table[0].source, 150);
+    EXPECT_EQ(table.rows[0].source, 150);
 }
 
 } // namespace

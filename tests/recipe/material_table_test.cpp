@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "data/result.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
+#include "base/messages.h"
+#include "base/process_state.h"
+#include "base/result.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -42,18 +42,19 @@ TEST(ReadRecipeYield, YieldRegionAndDelimiter) {
 class AddMaterialTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetAppState();
-        table.assign(MATERIAL_TABLE_ROWS, MaterialRecord{});
+        resetProcessState();
+        allocMaterialTable(&table);
     }
+    void TearDown() override { freeMaterialTable(&table); }
     int add(const std::string &name, int depth = 2, int job = 4) {
         StdoutCapture capture;
-        int result = addMaterial(77, name.c_str(), depth, job, &rowCount, table.data(), errorText);
+        int result = addMaterial(77, name.c_str(), depth, job, &table, errorText);
         printed = capture.finish();
         return result;
     }
     TempFolder folder;
-    std::vector<MaterialRecord> table;
-    int rowCount = 0;
+    MaterialTable table{};
+    int &rowCount = table.rowCount;
     char errorText[ERROR_TEXT_SIZE] = "";
     std::string printed;
 };
@@ -80,7 +81,7 @@ TEST_F(AddMaterialTest, YieldsAndTheirResults) {
         int before = rowCount;
         EXPECT_EQ(add("Item"), row.result);
         EXPECT_EQ(rowCount, before + 1);
-        const MaterialRecord &added = table[rowCount - 1];
+        const MaterialRecord &added = table.rows[rowCount - 1];
         EXPECT_STREQ(added.name, "Item");
         EXPECT_EQ(added.yield, row.yield);
         EXPECT_EQ(added.depth, 2);
@@ -96,11 +97,11 @@ TEST_F(AddMaterialTest, SequenceNumbersRunOnAfterAFailure) {
     EXPECT_EQ(add("Missing/Name"), RESULT_CACHE_FILE_ERROR);
     EXPECT_EQ(add("Good"), RESULT_OK);
     ASSERT_EQ(rowCount, 3);
-    EXPECT_EQ(table[0].sequence, 0);
-    EXPECT_EQ(table[1].sequence, 1);
-    EXPECT_EQ(table[2].sequence, 2);
-    EXPECT_EQ(table[0].yield, 1);
-    EXPECT_EQ(nextSequence, 3);
+    EXPECT_EQ(table.rows[0].sequence, 0);
+    EXPECT_EQ(table.rows[1].sequence, 1);
+    EXPECT_EQ(table.rows[2].sequence, 2);
+    EXPECT_EQ(table.rows[0].yield, 1);
+    EXPECT_EQ(table.nextSequence, 3);
 }
 
 TEST_F(AddMaterialTest, VerboseLineOnlyWhenVerbose) {
@@ -119,7 +120,28 @@ TEST_F(AddMaterialTest, FullTableAndLongNameTakeNoRow) {
     rowCount = 0;
     EXPECT_EQ(add(std::string(100, 'n')), RESULT_NAME_TOO_LONG);
     EXPECT_EQ(rowCount, 0);
-    EXPECT_EQ(nextSequence, 0);
+    EXPECT_EQ(table.nextSequence, 0);
+}
+
+TEST_F(AddMaterialTest, FindingRowsByNameAndClearingForANewGeneration) {
+    writeFile("cache/A", "{\"id\":\"5\",\"x\":1}");
+    writeFile("cache/B", "{\"id\":\"6\",\"x\":1}");
+    ASSERT_EQ(add("A"), RESULT_OK);
+    ASSERT_EQ(add("B"), RESULT_OK);
+    EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[1]);
+    EXPECT_EQ(findMaterialRow(&table, "b"), nullptr); // names compare case-sensitively
+    // Rows that move under the index (the front ends sort) are still found.
+    std::swap(table.rows[0], table.rows[1]);
+    EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[0]);
+    EXPECT_EQ(findMaterialRow(&table, "A"), &table.rows[1]);
+    clearMaterialTable(&table);
+    EXPECT_EQ(rowCount, 0);
+    EXPECT_EQ(table.nextSequence, 0);
+    EXPECT_STREQ(table.rows[0].name, "");
+    EXPECT_EQ(findMaterialRow(&table, "A"), nullptr);
+    ASSERT_EQ(add("B"), RESULT_OK);
+    EXPECT_EQ(table.rows[0].sequence, 0);
+    EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[0]);
 }
 
 } // namespace

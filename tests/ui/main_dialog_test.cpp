@@ -27,13 +27,13 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+#include "base/process_state.h"
 #include "data/core_data.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
-#include "shell/messages.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
-#include "ui/window.h"
+#include "ui/window_system.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ private:
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetAppState();
+        resetProcessState();
         folder = std::make_unique<TempFolder>();
         coreData = strdup(CORE_DATA);
         dialog = std::make_unique<MainDialog>();
@@ -154,7 +154,7 @@ protected:
         freeCoreData();
         setMessageBoxHooks(nullptr);
         folder.reset();
-        resetAppState();
+        resetProcessState();
     }
 
     template <typename T> T *control(const char *name) {
@@ -647,11 +647,11 @@ TEST_F(MainDialogTest, TwoGenerationsInARowGiveTheSameText) {
     box("omitCrystalsBox")->setChecked(false);
     generate("Brass Lamp 1\r\nBrass Lamp 2");
     std::string first = dialog->shoppingListText();
-    int firstSequences = nextSequence;
+    int firstSequences = materialTable.nextSequence;
     generate("Brass Lamp 1\r\nBrass Lamp 2");
     EXPECT_EQ(dialog->shoppingListText(), first);
     EXPECT_EQ(first, BRASS_LAMP_3_ALL);
-    EXPECT_EQ(nextSequence, firstSequences);
+    EXPECT_EQ(materialTable.nextSequence, firstSequences);
 }
 
 // Generations whose documents come from the stand-in web service.
@@ -713,7 +713,7 @@ TEST(RunMainDialog, EscapeAndTheCloseBoxEndTheLoop) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        resetAppState();
+        resetProcessState();
         TempFolder folder;
         QString title;
         bool focusInRecipes = false;

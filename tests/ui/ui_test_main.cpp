@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "data/http_client.h"
+#include "data/service.h"
 #include "recipe/material_table.h"
 
 int main(int argc, char **argv) {
@@ -13,9 +14,9 @@ int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     httpTimeoutSeconds = 20;
     openHttpClient();
-    allocMaterialTable();
+    allocMaterialTable(&materialTable);
     int result = RUN_ALL_TESTS();
-    freeMaterialTable();
+    freeMaterialTable(&materialTable);
     closeHttpClient();
     return result;
 }

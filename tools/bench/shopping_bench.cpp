@@ -19,22 +19,16 @@
 #include <string>
 #include <vector>
 
+#include "base/process_state.h"
 #include "data/cache_folder.h"
 #include "data/core_data.h"
+#include "data/file_system.h"
 #include "data/item_store.h"
 #include "list/report.h"
 #include "read_once_floor.h"
 #include "recipe/expansion.h"
 #include "recipe/material_table.h"
-#include "shell/app_state.h"
 #include "shell/command_line.h"
-
-// The generation-wide document memory of the store, where the core has one:
-// the console brackets its expansions with these two calls. Declared weak so
-// that the benchmark builds against a core without them (they are then null
-// and not called) and follows the console with them.
-void startRememberingDocuments() __attribute__((weak));
-void stopRememberingDocuments() __attribute__((weak));
 
 namespace {
 
@@ -114,25 +108,21 @@ private:
     int saved;
 };
 
-void clearTable(int rowCount) {
-    std::memset(materialTable, 0, sizeof(MaterialRecord) * static_cast<std::size_t>(rowCount));
-    nextSequence = 0;
-}
+void clearTable(int) { clearMaterialTable(&materialTable); }
 
 // One whole warm generation as runCommandLine does it (one expandItem per
 // line at depth 0, inside the store's document memory when there is one);
 // the row count, or -1.
 int expandList() {
-    int rowCount = 0;
     int result = 0;
-    if (startRememberingDocuments) startRememberingDocuments();
+    materialTable.rowCount = 0;
+    startRememberingDocuments();
     for (const Request &request : requests) {
-        result = expandItem(request.name.c_str(), &rowCount, materialTable, request.quantity, 0,
-                            nullptr);
+        result = expandItem(request.name.c_str(), &materialTable, request.quantity, 0, nullptr);
         if (result != 0) break;
     }
-    if (stopRememberingDocuments) stopRememberingDocuments();
-    return result == 0 ? rowCount : -1;
+    stopRememberingDocuments();
+    return result == 0 ? materialTable.rowCount : -1;
 }
 
 // ------------------------------------------------------------------ floor
@@ -275,7 +265,7 @@ void BM_WarmRun(benchmark::State &state) {
             }
             clearTable(MATERIAL_TABLE_ROWS);
             rowCount = expandList();
-            if (rowCount >= 0) sortMaterials(materialTable, rowCount);
+            if (rowCount >= 0) sortMaterials(&materialTable);
             freeCoreData();
             if (rowCount < 0) break;
         }
@@ -305,12 +295,12 @@ void BM_SortMaterials(benchmark::State &state) {
         state.SkipWithError("the expansion failed");
         return;
     }
-    std::vector<MaterialRecord> unsorted(materialTable, materialTable + rowCount);
+    std::vector<MaterialRecord> unsorted(materialTable.rows, materialTable.rows + rowCount);
     for (auto _ : state) {
         state.PauseTiming();
-        std::memcpy(materialTable, unsorted.data(), sizeof(MaterialRecord) * unsorted.size());
+        std::memcpy(materialTable.rows, unsorted.data(), sizeof(MaterialRecord) * unsorted.size());
         state.ResumeTiming();
-        sortMaterials(materialTable, rowCount);
+        sortMaterials(&materialTable);
     }
     state.counters["rows"] = rowCount;
 }
@@ -331,12 +321,12 @@ int main(int argc, char **argv) {
     }
     floorFiles = listFloorFiles(CACHE_FOLDER);
     readDocumentIds();
-    resetAppState();
-    allocMaterialTable();
+    resetProcessState();
+    allocMaterialTable(&materialTable);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    freeMaterialTable();
+    freeMaterialTable(&materialTable);
     return 0;
 }

@@ -1,0 +1,52 @@
+// The file operations that differ between operating systems. File names
+// are UTF-8 text; each platform turns them into its own form.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The character between a folder's name and a file's name.
+extern const char PATH_SEPARATOR;
+
+// What became of an attempt to open an existing file.
+enum FileOpenOutcome {
+    FILE_OPENED,     // the file is open
+    FILE_MISSING,    // nothing stands under that name
+    FILE_UNREADABLE, // something stands there that cannot be opened for reading
+};
+
+// Opens an existing file for reading in byte mode ("rb"). Null, with the
+// reason in *outcome, when it cannot.
+std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome);
+
+// Creates a new file with a unique name beginning with `prefix` inside
+// `folder`, exclusively (it never opens a file that existed), and opens it
+// for reading and writing in byte mode. Its path goes to `path`. Null, with
+// nothing created, when that fails.
+std::FILE *createTemporaryFile(const char *folder, const char *prefix, char *path,
+                               std::size_t pathSize);
+
+// Empties an open file and puts its position at its start.
+bool truncateFile(std::FILE *file);
+
+// Moves the file `from` to `to` in one step, replacing a file that stands
+// there: a reader sees either the old file or the new one, never a part.
+bool replaceFile(const char *from, const char *to);
+
+// Removes a file. False when it could not be removed.
+bool removeFile(const char *path);
+
+// True when `path` names an existing folder.
+bool folderExists(const char *path);
+
+// True when the platform takes `name` as the name of an ordinary file in a
+// folder. The portable rules (not empty, no separator, not "." or "..") are
+// checked by the caller; this adds the platform's own.
+bool isPlatformFileName(const char *name);
+
+// Reads the whole open file: takes its length, rewinds, and reads it in one
+// read into a new zero-filled block of length + 1 bytes. The block belongs
+// to the caller (free with std::free). Returns 0 when the whole file was
+// read, 1 after a short read (the block is still handed over), -1 when it
+// is no regular file or no block could be had (nothing handed over).
+int readWholeFile(std::FILE *file, char **text, std::size_t *length);

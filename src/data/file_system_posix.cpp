@@ -1,0 +1,66 @@
+// File operations on POSIX systems.
+#include "data/file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+const char PATH_SEPARATOR = '/';
+
+std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome) {
+    std::FILE *file = std::fopen(path, "rb");
+    *outcome = file ? FILE_OPENED : errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
+    return file;
+}
+
+std::FILE *createTemporaryFile(const char *folder, const char *prefix, char *path,
+                               std::size_t pathSize) {
+    int length = std::snprintf(path, pathSize, "%s/%sXXXXXX", folder, prefix);
+    if (length < 0 || static_cast<std::size_t>(length) >= pathSize) return nullptr;
+    int descriptor = mkstemp(path);
+    if (descriptor < 0) return nullptr;
+    std::FILE *file = fdopen(descriptor, "wb+");
+    if (!file) {
+        close(descriptor);
+        unlink(path);
+    }
+    return file;
+}
+
+bool truncateFile(std::FILE *file) {
+    if (std::fflush(file) != 0) return false;
+    if (ftruncate(fileno(file), 0) != 0) return false;
+    std::rewind(file);
+    return true;
+}
+
+bool replaceFile(const char *from, const char *to) { return std::rename(from, to) == 0; }
+
+bool removeFile(const char *path) { return unlink(path) == 0; }
+
+bool folderExists(const char *path) {
+    struct stat status;
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool isPlatformFileName(const char *) { return true; }
+
+int readWholeFile(std::FILE *file, char **text, std::size_t *length) {
+    *text = nullptr;
+    *length = 0;
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    long end = std::ftell(file);
+    if (end < 0) return -1;
+    std::rewind(file);
+    std::size_t size = static_cast<std::size_t>(end);
+    char *block = static_cast<char *>(std::calloc(size + 1, 1));
+    if (!block) return -1;
+    std::size_t elements = size == 0 ? 1 : std::fread(block, size, 1, file);
+    *text = block;
+    *length = size;
+    return elements == 1 ? 0 : 1;
+}

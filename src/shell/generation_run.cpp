@@ -1,0 +1,28 @@
+// The steps of a generation that both front ends share.
+#include "shell/generation_run.h"
+
+#include "base/result.h"
+#include "data/item_store.h"
+#include "list/report.h"
+#include "recipe/expansion.h"
+
+int runGeneration(MaterialTable *table, const std::vector<RequestedItem> &items, char *errorText,
+                  const ItemDoneCallback &itemDone, std::size_t *failedItem) {
+    clearMaterialTable(table);
+    startRememberingDocuments();
+    int result = RESULT_OK;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // Each item starts from an empty error text, so that a report that
+        // did not stop an earlier item is not taken for this item's error.
+        if (errorText) errorText[0] = '\0';
+        result = expandItem(items[i].name, table, items[i].quantity, 0, errorText);
+        if (result != RESULT_OK) {
+            *failedItem = i;
+            break;
+        }
+        if (itemDone) itemDone(i + 1);
+    }
+    stopRememberingDocuments();
+    if (result == RESULT_OK) sortMaterials(table);
+    return result;
+}
