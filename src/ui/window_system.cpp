@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "base/process_state.h"
+#include "ui/display.h"
 #include "ui/window_system.h"
 
 // The application object sees the program's name only: the window ignores
@@ -22,20 +23,37 @@ static void keepProgramName(char **argv) {
     applicationArgv[0] = argv && argv[0] ? argv[0] : fallbackName;
 }
 
-static void ensureApplication() {
+// Creates the application object unless there is one. False when no
+// display can be reached (the toolkit would end the process there).
+// A display found unreachable is not tried again in this process: each try
+// may wait for a far host.
+static bool ensureApplication() {
+    static bool unreachable = false;
+    if (QApplication::instance()) return true;
+    if (unreachable || !chooseReachableDisplay()) {
+        unreachable = true;
+        return false;
+    }
     if (!applicationArgv[0]) keepProgramName(nullptr);
-    if (!QApplication::instance()) application = new QApplication(applicationArgc, applicationArgv);
+    application = new QApplication(applicationArgc, applicationArgv);
+    return true;
 }
 
 static void showInformationBox(const char *text) {
-    ensureApplication();
+    if (!ensureApplication()) {
+        std::printf("%s\n", text);
+        std::fflush(stdout);
+        return;
+    }
     QMessageBox box(QMessageBox::Information, QStringLiteral("Message"), QString::fromUtf8(text),
                     QMessageBox::Ok, static_cast<QWidget *>(dialogWindow));
     box.exec();
 }
 
+// The template report has printed its line already; without a display the
+// box is left out and the run goes on.
 static void showTemplateChangedBox(const char *codeText) {
-    ensureApplication();
+    if (!ensureApplication()) return;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("CorvaneDB template changed. Message:"),
                     QString::fromUtf8(codeText), QMessageBox::Ok, nullptr);
     box.exec();
@@ -50,19 +68,13 @@ static const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTem
 
 const MessageBoxHooks *windowMessageBoxHooks() { return &WINDOW_MESSAGE_BOXES; }
 
-static bool platformReachable() {
-    const char *platform = std::getenv("QT_QPA_PLATFORM");
-    return displayAvailable() || (platform && *platform);
-}
-
 bool openWindowSystem(int &, char **argv) {
-    if (!platformReachable()) {
+    keepProgramName(argv);
+    if (!ensureApplication()) {
         std::fprintf(stderr, "No display to show the window on, and no terminal for the console "
                              "mode: start the program from a terminal or a desktop session.\n");
         return false;
     }
-    keepProgramName(argv);
-    ensureApplication();
     setMessageBoxHooks(&WINDOW_MESSAGE_BOXES);
     return true;
 }

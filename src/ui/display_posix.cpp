@@ -1,0 +1,63 @@
+// Reaching the X11 or Wayland display before the toolkit tries to.
+#include "ui/display.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static bool startsWith(const char *text, const char *prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// True when the X server named by DISPLAY accepts a connection.
+static bool x11Reachable() {
+    const char *display = std::getenv("DISPLAY");
+    if (!display || !*display) return false;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    bool reachable = connection && xcb_connection_has_error(connection) == 0;
+    if (connection) xcb_disconnect(connection);
+    return reachable;
+}
+
+// True when the compositor's socket named by WAYLAND_DISPLAY accepts a
+// connection.
+static bool waylandReachable() {
+    const char *name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name) return false;
+    std::string path = name;
+    if (name[0] != '/') {
+        const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (!runtime || !*runtime) return false;
+        path = std::string(runtime) + "/" + name;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int descriptor = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (descriptor < 0) return false;
+    bool reachable = connect(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    close(descriptor);
+    return reachable;
+}
+
+bool chooseReachableDisplay() {
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform) {
+        // A platform chosen by the user: check the two that need a display
+        // and trust the others (offscreen, vnc, ...).
+        if (startsWith(platform, "xcb")) return x11Reachable();
+        if (startsWith(platform, "wayland")) return waylandReachable();
+        return true;
+    }
+    bool wayland = waylandReachable();
+    bool x11 = x11Reachable();
+    if (!wayland && !x11) return false;
+    setenv("QT_QPA_PLATFORM", wayland && x11 ? "wayland;xcb" : wayland ? "wayland" : "xcb", 1);
+    return true;
+}
