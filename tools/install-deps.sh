@@ -14,7 +14,7 @@ packages=(
   valgrind
   libbenchmark-dev strace time
   librsvg2-bin desktop-file-utils dpkg-dev file binutils
-  libxcb1-dev xvfb xauth xdotool x11-utils imagemagick
+  libxcb1-dev xvfb xauth xdotool x11-utils xclip imagemagick fonts-dejavu-core
 )
 
 missing=()
