@@ -3,8 +3,10 @@
 // (libcurl on POSIX systems, WinHTTP on Windows) behind these functions.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Room for an escaped request address with its terminator.
 constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
@@ -24,3 +26,22 @@ bool fetchToFile(const char *url, std::FILE *file);
 
 // Releases the client.
 void closeHttpClient();
+
+// A client of its own, for fetching ahead on another thread while the
+// process's client serves the expansion: the same options, one kept
+// connection, and the body kept in memory instead of a file.
+struct HttpConnection;
+
+// Creates a connection; null when no client can be had. Call after
+// openHttpClient, from any thread.
+HttpConnection *openHttpConnection();
+
+// Downloads `url` (spaces escaped as "%20") into *body, replacing what it
+// held. True when the transfer completed, whatever the HTTP status; false on
+// any transfer failure, when the address does not fit ESCAPE_BUFFER_SIZE,
+// and as soon as another thread sets *cancel.
+bool fetchToMemory(HttpConnection *connection, const char *url, std::string *body,
+                   const std::atomic<bool> *cancel);
+
+// Releases a connection; harmless for null.
+void closeHttpConnection(HttpConnection *connection);
