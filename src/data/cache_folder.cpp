@@ -28,6 +28,7 @@ bool cacheFolderExists() { return folderExists(CACHE_FOLDER); }
 bool openCacheDownload(CacheDownload *download) {
     download->file = createTemporaryFile(CACHE_FOLDER, DOWNLOAD_PREFIX, download->temporaryPath,
                                          sizeof download->temporaryPath);
+    if (download->file) removeOnInterrupt(download->temporaryPath);
     return download->file != nullptr;
 }
 
@@ -37,9 +38,10 @@ bool commitCacheDownload(CacheDownload *download, const char *finalPath) {
     bool written = std::fflush(download->file) == 0;
     written = std::fclose(download->file) == 0 && written;
     download->file = nullptr;
-    if (written && replaceFile(download->temporaryPath, finalPath)) return true;
-    removeFile(download->temporaryPath);
-    return false;
+    bool moved = written && replaceFile(download->temporaryPath, finalPath);
+    if (!moved) removeFile(download->temporaryPath);
+    releaseOnInterrupt();
+    return moved;
 }
 
 void discardCacheDownload(CacheDownload *download) {
@@ -47,4 +49,5 @@ void discardCacheDownload(CacheDownload *download) {
     std::fclose(download->file);
     download->file = nullptr;
     removeFile(download->temporaryPath);
+    releaseOnInterrupt();
 }

@@ -44,6 +44,13 @@ bool folderExists(const char *path);
 // checked by the caller; this adds the platform's own.
 bool isPlatformFileName(const char *name);
 
+// Makes `path` (a temporary file) go away if the process is interrupted
+// (Ctrl+C, a request to end it) before releaseOnInterrupt: so an interrupted
+// download leaves nothing behind. One file at a time; a later call replaces
+// the earlier one.
+void removeOnInterrupt(const char *path);
+void releaseOnInterrupt();
+
 // Reads the whole open file: takes its length, rewinds, and reads it in one
 // read into a new zero-filled block of length + 1 bytes. The block belongs
 // to the caller (free with std::free). Returns 0 when the whole file was

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <initializer_list>
 #include <cstdlib>
 
 const char PATH_SEPARATOR = '/';
@@ -46,6 +49,40 @@ bool folderExists(const char *path) {
 }
 
 bool isPlatformFileName(const char *) { return true; }
+
+// The file to remove on an interrupt. The handler may use only what is safe
+// in a signal handler: the path is in place before the flag says so.
+static char interruptedPath[4096];
+static volatile std::sig_atomic_t interruptArmed = 0;
+static bool handlersInstalled = false;
+
+static void removeAndEnd(int signalNumber) {
+    if (interruptArmed) unlink(interruptedPath);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+void removeOnInterrupt(const char *path) {
+    interruptArmed = 0;
+    std::size_t length = std::strlen(path);
+    if (length >= sizeof interruptedPath) return;
+    std::memcpy(interruptedPath, path, length + 1);
+    if (!handlersInstalled) {
+        handlersInstalled = true;
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction action = {};
+            struct sigaction previous = {};
+            sigaction(signalNumber, nullptr, &previous);
+            if (previous.sa_handler == SIG_IGN) continue; // keep what the parent chose
+            action.sa_handler = removeAndEnd;
+            sigemptyset(&action.sa_mask);
+            sigaction(signalNumber, &action, nullptr);
+        }
+    }
+    interruptArmed = 1;
+}
+
+void releaseOnInterrupt() { interruptArmed = 0; }
 
 int readWholeFile(std::FILE *file, char **text, std::size_t *length) {
     *text = nullptr;
