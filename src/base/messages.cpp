@@ -1,6 +1,7 @@
 // Console lines, error texts and the hooks to the window layer's boxes.
 #include "base/messages.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -53,4 +54,26 @@ void reportTemplateChanged(const char *codeText, char *errorText) {
 
 void requestDialogRedraw() {
     if (dialogWindow && messageBoxHooks.redrawDialog) messageBoxHooks.redrawDialog();
+}
+
+static std::chrono::steady_clock::time_point lastProgressFlush;
+static bool progressPending = false;
+
+void printProgressDot() {
+    std::fputc('.', stdout);
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastProgressFlush >= std::chrono::milliseconds(PROGRESS_FLUSH_MS)) {
+        std::fflush(stdout);
+        lastProgressFlush = now;
+        progressPending = false;
+    } else {
+        progressPending = true;
+    }
+}
+
+void flushProgress() {
+    if (!progressPending) return;
+    std::fflush(stdout);
+    lastProgressFlush = std::chrono::steady_clock::now();
+    progressPending = false;
 }

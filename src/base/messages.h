@@ -42,6 +42,16 @@ void setErrorText(char *errorText, const char *text);
 // mode only when a display is available).
 void reportTemplateChanged(const char *codeText, char *errorText);
 
+// Prints one progress dot on standard output. Dots are written in batches:
+// standard output is flushed when the last flush lies PROGRESS_FLUSH_MS or
+// more behind, and by flushProgress.
+constexpr int PROGRESS_FLUSH_MS = 50;
+void printProgressDot();
+
+// Flushes the dots printed so far: before the program waits (for the web
+// service) and when a generation ends.
+void flushProgress();
+
 // Asks the window layer to repaint the dialog now; nothing in console mode.
 void requestDialogRedraw();
 

@@ -201,6 +201,10 @@ void freeCoreData() {
     coreNameIndexBuilt = false;
 }
 
+void prepareCoreItemNames() {
+    if (coreData && !coreNameIndexBuilt) buildCoreNameIndex();
+}
+
 bool lookupCoreItemName(int itemId, char *nameBuffer) {
     if (!coreData) return false;
     if (!coreNameIndexBuilt) buildCoreNameIndex();

@@ -20,6 +20,10 @@ bool loadCoreData();
 // Releases coreData; harmless when there is none.
 void freeCoreData();
 
+// Builds the index of the core data's names now, when it is not built yet,
+// so that lookups from several threads only read it.
+void prepareCoreItemNames();
+
 // Copies the name of item `itemId` from the core data into nameBuffer
 // (CORE_NAME_BUFFER_SIZE bytes; a longer name is cut). False, buffer
 // unchanged, when the core data holds no entry for the id.

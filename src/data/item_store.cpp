@@ -13,6 +13,7 @@
 #include "data/cache_folder.h"
 #include "data/file_system.h"
 #include "data/http_client.h"
+#include "data/prefetch.h"
 #include "data/service.h"
 #include "data/text_reader.h"
 
@@ -22,38 +23,46 @@ static const char AETHERIAL[] = "Aetherial";
 static const int MAX_ITEM_ID = 65536;
 
 // Documents handed out in this generation, by item name: the text as handed
-// over (cut before ,"related") and the item id.
+// over (cut before ,"related") and the item id. A remembered text stays
+// unchanged until the memory is stopped (the map's values do not move).
 struct RememberedDocument {
     std::string text;
     int itemId;
 };
 static std::unordered_map<std::string, RememberedDocument> rememberedDocuments;
 static bool rememberingDocuments = false;
+static unsigned memoryEpoch = 0;
 
 void startRememberingDocuments() {
     rememberedDocuments.clear();
     rememberingDocuments = true;
+    ++memoryEpoch;
 }
 
 void stopRememberingDocuments() {
     rememberedDocuments.clear();
     rememberingDocuments = false;
+    ++memoryEpoch;
 }
 
-// Hands out a remembered document as a cache hit would; false when there is
-// none to hand out.
-static bool recallDocument(const char *name, char **documentText, int *itemId) {
-    if (!rememberingDocuments || settings.refreshCache) return false;
+unsigned documentMemoryEpoch() { return memoryEpoch; }
+
+// Whether a document may be remembered and handed out again now. With
+// refreshCache on, a document downloaded in this generation is read again
+// from memory rather than downloaded at every visit; only the verbose run
+// downloads at every visit, so that its lines stay those of each visit.
+static bool rememberingAllowed() {
+    return rememberingDocuments && (!settings.refreshCache || !settings.verbose);
+}
+
+// The remembered document of `name`, with the verbose line of a cache hit;
+// null when there is none to hand out.
+static const RememberedDocument *recallDocument(const char *name) {
+    if (!rememberingAllowed()) return nullptr;
     auto found = rememberedDocuments.find(name);
-    if (found == rememberedDocuments.end()) return false;
-    const std::string &text = found->second.text;
-    char *copy = static_cast<char *>(std::malloc(text.size() + 1));
-    if (!copy) return false;
-    std::memcpy(copy, text.c_str(), text.size() + 1);
+    if (found == rememberedDocuments.end()) return nullptr;
     if (settings.verbose) std::printf("Retrieving recipe for %s...  from disk cache\n", name);
-    *documentText = copy;
-    if (itemId) *itemId = found->second.itemId;
-    return true;
+    return &found->second;
 }
 
 int checkItemNameLength(const char *name, char *errorText) {
@@ -83,6 +92,18 @@ bool percentEncode(const char *name, char *buffer, std::size_t bufferSize) {
     }
     buffer[used] = '\0';
     return true;
+}
+
+bool formSearchAddress(const char *base, const char *name, char *address, std::size_t size) {
+    char encoded[MAX_ITEM_NAME_LENGTH * 3 + 1];
+    if (!percentEncode(name, encoded, sizeof encoded)) return false;
+    int length = std::snprintf(address, size, "%s/api/search.php?text=%s&lang=en", base, encoded);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
+}
+
+bool formItemAddress(const char *base, int itemId, char *address, std::size_t size) {
+    int length = std::snprintf(address, size, "%s/db/doc/item/en/3/%d.json", base, itemId);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
 }
 
 bool chooseSearchResult(const char *answer, int *itemId) {
@@ -140,7 +161,11 @@ static int readDocument(std::FILE *file, const char *name, char **text, int *ite
 // Fetches `address` into the download file; the web error when it fails.
 static int fetchInto(const char *address, CacheDownload *download, const char *name,
                      char *errorText) {
-    if (!fetchToFile(address, download->file)) {
+    bool shared = fetchingAhead();
+    if (shared) beginOwnTransfer();
+    bool fetched = fetchToFile(address, download->file);
+    if (shared) endOwnTransfer();
+    if (!fetched) {
         reportFailure(errorText, "Web error on [%s]\n", name);
         return RESULT_WEB_ERROR;
     }
@@ -151,11 +176,7 @@ static int fetchInto(const char *address, CacheDownload *download, const char *n
 // Searches the service for `name` and leaves the chosen id in *itemId.
 static int searchItem(const char *name, CacheDownload *download, char *work, int *itemId,
                       char *errorText) {
-    char encoded[MAX_ITEM_NAME_LENGTH * 3 + 1];
-    percentEncode(name, encoded, sizeof encoded);
-    int length = std::snprintf(work, WORK_BUFFER_SIZE, "%s/api/search.php?text=%s&lang=en",
-                               serviceBaseAddress(), encoded);
-    if (length < 0 || static_cast<std::size_t>(length) >= WORK_BUFFER_SIZE) {
+    if (!formSearchAddress(serviceBaseAddress(), name, work, WORK_BUFFER_SIZE)) {
         reportFailure(errorText, "Request address too long for [%s]\n", name);
         return RESULT_WEB_ERROR;
     }
@@ -173,8 +194,40 @@ static int searchItem(const char *name, CacheDownload *download, char *work, int
     return chosen ? RESULT_OK : RESULT_UNEXPECTED_DOCUMENT;
 }
 
+// Reads the downloaded document back, checks it and moves it to `path`; on
+// any failure (also an earlier one in `result`) the download is discarded.
+static int checkAndCommit(const char *name, const char *path, int result, CacheDownload *download,
+                          char **text, int *itemId, char *errorText) {
+    if (result == RESULT_OK) result = readDocument(download->file, name, text, itemId, errorText);
+    if (result != RESULT_OK) {
+        discardCacheDownload(download);
+        return result;
+    }
+    if (!commitCacheDownload(download, path)) {
+        std::free(*text);
+        *text = nullptr;
+        reportFailure(errorText, "Error writing cache file for [%s].\n", name);
+        return RESULT_CACHE_FILE_ERROR;
+    }
+    return RESULT_OK;
+}
+
+// A document fetched ahead enters the cache as a download of the store's own
+// would: written into the temporary file, read back, checked, moved.
+static int storeDocumentFetchedAhead(const char *name, const char *path, const std::string &ahead,
+                                     CacheDownload *download, char **text, int *itemId,
+                                     char *errorText) {
+    int result = RESULT_OK;
+    if (std::fwrite(ahead.data(), 1, ahead.size(), download->file) != ahead.size()) {
+        reportFailure(errorText, "Error writing cache file for [%s].\n", name);
+        result = RESULT_CACHE_FILE_ERROR;
+    }
+    return checkAndCommit(name, path, result, download, text, itemId, errorText);
+}
+
 // Searches, downloads the chosen document into a temporary file, checks it
-// and only then moves it to `path`.
+// and only then moves it to `path`. Takes the document from fetching ahead
+// when it is there.
 static int downloadDocument(const char *name, const char *path, char *work, char **text,
                             int *itemId, char *errorText) {
     CacheDownload download;
@@ -186,6 +239,17 @@ static int downloadDocument(const char *name, const char *path, char *work, char
         return RESULT_CACHE_FILE_ERROR;
     }
     if (settings.verbose) std::printf("Retrieving index for %s... ", name);
+    flushProgress();
+    std::string ahead;
+    switch (takeFetchedAhead(name, &ahead)) {
+    case AHEAD_DOCUMENT:
+        return storeDocumentFetchedAhead(name, path, ahead, &download, text, itemId, errorText);
+    case AHEAD_NO_ITEM:
+        discardCacheDownload(&download);
+        return RESULT_UNEXPECTED_DOCUMENT;
+    case AHEAD_NOTHING:
+        break;
+    }
     int searchId = 0;
     int result = searchItem(name, &download, work, &searchId, errorText);
     if (result == RESULT_OK && !rewindCacheDownload(&download)) {
@@ -193,29 +257,16 @@ static int downloadDocument(const char *name, const char *path, char *work, char
         result = RESULT_CACHE_FILE_ERROR;
     }
     if (result == RESULT_OK) {
-        std::snprintf(work, WORK_BUFFER_SIZE, "%s/db/doc/item/en/3/%d.json",
-                      serviceBaseAddress(), searchId);
+        formItemAddress(serviceBaseAddress(), searchId, work, WORK_BUFFER_SIZE);
         result = fetchInto(work, &download, name, errorText);
     }
-    if (result == RESULT_OK) result = readDocument(download.file, name, text, itemId, errorText);
-    if (result != RESULT_OK) {
-        discardCacheDownload(&download);
-        return result;
-    }
-    if (!commitCacheDownload(&download, path)) {
-        std::free(*text);
-        *text = nullptr;
-        reportFailure(errorText, "Error writing cache file for [%s].\n", name);
-        return RESULT_CACHE_FILE_ERROR;
-    }
-    return RESULT_OK;
+    return checkAndCommit(name, path, result, &download, text, itemId, errorText);
 }
 
-int loadItemDocument(const char *name, char **documentText, int *itemId, char *errorText) {
-    *documentText = nullptr;
-    int result = checkItemNameLength(name, errorText);
-    if (result != RESULT_OK) return result;
-    if (recallDocument(name, documentText, itemId)) return RESULT_OK;
+// Loads the document of `name` from the cache file or by download, without
+// the document memory. On RESULT_OK *text (the caller's) is cut before
+// ,"related" and *itemId set.
+static int loadFreshDocument(const char *name, char **text, int *itemId, char *errorText) {
     char *path = static_cast<char *>(std::malloc(PATH_BUFFER_SIZE));
     char *work = static_cast<char *>(std::malloc(WORK_BUFFER_SIZE));
     bool plain = isPlainFileName(name) && formCachePath(name, path, PATH_BUFFER_SIZE);
@@ -223,8 +274,7 @@ int loadItemDocument(const char *name, char **documentText, int *itemId, char *e
     std::FILE *cached = plain ? openFileForReading(path, &outcome) : nullptr;
     bool unreadable = outcome == FILE_UNREADABLE;
     if (settings.verbose) std::printf("Retrieving recipe for %s... ", name);
-    char *text = nullptr;
-    int id = 0;
+    int result = RESULT_OK;
     if (unreadable) {
         // Something stands under that name that cannot be opened: leave it
         // alone rather than replace it with a download.
@@ -232,20 +282,70 @@ int loadItemDocument(const char *name, char **documentText, int *itemId, char *e
         result = RESULT_CACHE_FILE_ERROR;
     } else if (cached && !settings.refreshCache) {
         if (settings.verbose) std::printf(" from disk cache\n");
-        result = readDocument(cached, name, &text, &id, errorText);
+        result = readDocument(cached, name, text, itemId, errorText);
         std::fclose(cached);
     } else {
         if (cached) std::fclose(cached);
-        result = downloadDocument(name, path, work, &text, &id, errorText);
+        result = downloadDocument(name, path, work, text, itemId, errorText);
+        // Whatever became of it, the name is not fetched ahead again.
+        skipFetchingAhead(name);
     }
     if (result == RESULT_OK) {
-        char *related = std::strstr(text, ",\"related\"");
+        char *related = std::strstr(*text, ",\"related\"");
         if (related) *related = '\0';
-        *documentText = text;
-        if (itemId) *itemId = id;
-        if (rememberingDocuments && !settings.refreshCache) rememberedDocuments[name] = {text, id};
     }
     std::free(path);
     std::free(work);
     return result;
+}
+
+int viewItemDocument(const char *name, ItemDocumentView *view, int *itemId, char *errorText) {
+    *view = ItemDocumentView{nullptr, nullptr, false};
+    int result = checkItemNameLength(name, errorText);
+    if (result != RESULT_OK) return result;
+    if (const RememberedDocument *remembered = recallDocument(name)) {
+        *view = ItemDocumentView{remembered->text.c_str(), nullptr, true};
+        if (itemId) *itemId = remembered->itemId;
+        return RESULT_OK;
+    }
+    char *text = nullptr;
+    int id = 0;
+    result = loadFreshDocument(name, &text, &id, errorText);
+    if (result != RESULT_OK) return result;
+    if (itemId) *itemId = id;
+    if (rememberingAllowed()) {
+        auto [entry, added] = rememberedDocuments.try_emplace(name, RememberedDocument{text, id});
+        if (added) {
+            std::free(text);
+            *view = ItemDocumentView{entry->second.text.c_str(), nullptr, true};
+            return RESULT_OK;
+        }
+    }
+    *view = ItemDocumentView{text, text, false};
+    return RESULT_OK;
+}
+
+void releaseItemDocumentView(ItemDocumentView *view) {
+    std::free(view->owned);
+    *view = ItemDocumentView{nullptr, nullptr, false};
+}
+
+int loadItemDocument(const char *name, char **documentText, int *itemId, char *errorText) {
+    *documentText = nullptr;
+    ItemDocumentView view;
+    int result = viewItemDocument(name, &view, itemId, errorText);
+    if (result != RESULT_OK) return result;
+    if (view.owned) {
+        *documentText = view.owned;
+        return RESULT_OK;
+    }
+    std::size_t length = std::strlen(view.text);
+    char *copy = static_cast<char *>(std::malloc(length + 1));
+    if (!copy) {
+        reportFailure(errorText, "Error reading cache file for [%s].\n", name);
+        return RESULT_CACHE_FILE_ERROR;
+    }
+    std::memcpy(copy, view.text, length + 1);
+    *documentText = copy;
+    return RESULT_OK;
 }

@@ -24,12 +24,32 @@ int checkItemNameLength(const char *name, char *errorText);
 // errorText, when given, receives the message of a failure that prints one.
 int loadItemDocument(const char *name, char **documentText, int *itemId, char *errorText);
 
+// A document as the store hands it out without a copy: either a remembered
+// text (see below), or a block that belongs to the view.
+struct ItemDocumentView {
+    const char *text; // the document, cut before its ,"related" key
+    char *owned;      // the block to free, or null for a remembered text
+    bool remembered;  // the text stays as it is until stopRememberingDocuments
+};
+
+// As loadItemDocument, but a remembered document is handed out as it is,
+// and the same text comes back for every later call of the generation.
+// Release the view with releaseItemDocumentView.
+int viewItemDocument(const char *name, ItemDocumentView *view, int *itemId, char *errorText);
+void releaseItemDocumentView(ItemDocumentView *view);
+
 // A generation asks for the same documents again and again. Between these
-// two calls, while refreshCache is off, a document that was read once is
-// handed out again without reading its file; the verbose lines are those of
-// a cache hit. Stopping forgets every document.
+// two calls, a document that was read once is handed out again without
+// reading its file; the verbose lines are those of a cache hit. With
+// refreshCache on, a document is downloaded once per generation and read
+// from memory afterwards; only with verbose on as well is it downloaded at
+// every visit. Stopping forgets every document.
 void startRememberingDocuments();
 void stopRememberingDocuments();
+
+// Changes whenever the document memory starts or stops: what was read from
+// remembered texts before is stale then.
+unsigned documentMemoryEpoch();
 
 // The search answer's choice of item: the id of the first item result, or
 // of the first one after a first name beginning with "Aetherial". False
@@ -39,6 +59,11 @@ bool chooseSearchResult(const char *answer, int *itemId);
 // The id text of an item document as a number: the quoted form "id":"..."
 // wherever it stands, else the unquoted "id":...; 0 when neither is there.
 int findDocumentItemId(const char *document);
+
+// The search address for `name` at the service `base`, and the address of
+// item `itemId`'s document. False when it does not fit `size` bytes.
+bool formSearchAddress(const char *base, const char *name, char *address, std::size_t size);
+bool formItemAddress(const char *base, int itemId, char *address, std::size_t size);
 
 // Writes the search text for `name` into buffer: every byte other than
 // A-Z, a-z, 0-9, '-', '_', '.', '~' as %XX. False when it does not fit.

@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/process_state.h"
 #include "base/result.h"
 #include "data/core_data.h"
 #include "data/item_store.h"
+#include "data/prefetch.h"
 #include "data/text_reader.h"
 
 const char *const beastTribeVendorIds[8] = {"1005554", "1005569", "1008909", "1008907",
@@ -73,10 +77,10 @@ static bool readPartialZone(TextRegion partials, const char *partialKey, char *v
     return partial && readValue(partials, partial, "\"z\":", '}', value, VALUE_BUFFER_SIZE);
 }
 
-// Works out where the item of `row` comes from (its source) and its gear flag.
-static void recordSource(const DocumentRegions &regions, int job, bool isGear,
-                         MaterialRecord *row) {
-    char candidate[VALUE_BUFFER_SIZE];
+// The source candidate of an item: its first node (or, for an item without
+// a job, the zone of its node partial), else the zone of its mob or fishing
+// partial (no job), else its first vendor. Empty when none is known.
+static void readSourceCandidate(const DocumentRegions &regions, int job, char *candidate) {
     char zone[VALUE_BUFFER_SIZE];
     readListHead(regions.sourceText, "\"nodes\":[", candidate);
     bool fromNode = candidate[0] != '\0';
@@ -89,8 +93,6 @@ static void recordSource(const DocumentRegions &regions, int job, bool isGear,
             readPartialZone(regions.partialsPart, "{\"type\":\"fishing\",\"id\":\"", candidate);
     }
     if (!candidate[0]) readListHead(regions.sourceText, "\"vendors\":[", candidate);
-    if (candidate[0]) row->source = convertNumber(candidate);
-    row->isGear = isGear ? 1 : 0;
 }
 
 // The ingredient's name: from the ingredient object `","id":<id>,` found from
@@ -122,45 +124,217 @@ static bool findIngredientName(TextRegion itemPart, const char *entry, int id, c
     return true;
 }
 
-// What the expansion has read of the item in hand.
-struct ItemFacts {
-    int itemId;                 // the id that the store reported
-    int job;                    // 1 + the recipe's job, 0 without one
-    bool isGear;                // the "equip": value begins with 1
-    MaterialRecord *currentRow; // the item's own row, or null
+// One entry of a recipe's ingredient list, as read from the document.
+struct IngredientEntry {
+    int id;
+    int amountPerCraft;
+    std::string name; // from the document's ingredient object or the core data
 };
+
+// Everything the expansion reads from one document. Reading depends on the
+// document and the core data alone, so a document that stays the same for a
+// generation is read once, however often it is expanded.
+struct DocumentFacts {
+    int job;                  // 1 + the recipe's job, 0 without one
+    bool isGear;              // the "equip": value begins with 1
+    bool hasSource;           // a source candidate was found
+    std::int32_t source;      // its value
+    bool hasRecipe;           // the item part holds "ingredients":
+    bool hasVendorRule;       // "vendors": stands in the recipe head
+    bool vendorListBroken;    // ... and no ']' ends its list (report "2")
+    bool isBeastTribeItem;    // a beast-tribe vendor id is in the list
+    int vendorCount;          // 1 + the commas of the list
+    bool ingredientListBroken;                // no ']' ends the ingredient list (report "3")
+    std::vector<IngredientEntry> entries;     // the entries read before the loop ends
+    std::string endReport;                    // the report that ends the loop, or empty
+    int endResult;                            // the loop's result after that report
+};
+
+// Reads the merchant rules' part of the recipe head into the facts.
+static void readVendorRule(TextRegion itemPart, const char *vendors, DocumentFacts *facts) {
+    facts->hasVendorRule = true;
+    const char *listEnd = findCharInRegion(itemPart, vendors, ']');
+    if (!listEnd) {
+        facts->vendorListBroken = true;
+        return;
+    }
+    TextRegion list{vendors, listEnd};
+    for (const char *vendorId : beastTribeVendorIds)
+        if (findInRegion(list, vendorId)) facts->isBeastTribeItem = true;
+    facts->vendorCount = 1;
+    for (const char *c = vendors; c < listEnd; ++c)
+        if (*c == ',') ++facts->vendorCount;
+}
+
+// Reads the amount per craft of the entry whose content begins at `cursor`:
+// behind "amount": up to ',', or up to '}' when no ',' follows. False when
+// the key or both ends are missing.
+static bool readAmount(TextRegion itemPart, const char *cursor, int *amountPerCraft) {
+    char value[VALUE_BUFFER_SIZE];
+    const char *amountKey = findInRegion(itemPart, cursor, "\"amount\":");
+    bool haveAmount =
+        amountKey && (readValue(itemPart, amountKey, "\"amount\":", ',', value, sizeof value) ||
+                      readValue(itemPart, amountKey, "\"amount\":", '}', value, sizeof value));
+    if (haveAmount) *amountPerCraft = convertNumber(value);
+    return haveAmount;
+}
+
+// Reads the ingredient list that begins at `listKey` into the facts, up to
+// its end or to the first entry that ends it with a report.
+static void readIngredients(TextRegion itemPart, const char *listKey, DocumentFacts *facts) {
+    const char *listEnd = findCharInRegion(itemPart, listKey, ']');
+    if (!listEnd) {
+        facts->ingredientListBroken = true;
+        return;
+    }
+    char value[VALUE_BUFFER_SIZE];
+    char name[CORE_NAME_BUFFER_SIZE];
+    const char *cursor = listKey;
+    for (;;) {
+        const char *entry = findCharInRegion(itemPart, cursor, '{');
+        if (!entry || entry >= listEnd) return;
+        cursor = entry + 1;
+        if (!readValue(itemPart, cursor, "\"id\":", ',', value, sizeof value)) {
+            facts->endReport = "4";
+            facts->endResult = RESULT_UNEXPECTED_DOCUMENT;
+            return;
+        }
+        int ingredientId = convertNumber(value);
+        int amountPerCraft = 0;
+        if (!readAmount(itemPart, cursor, &amountPerCraft)) {
+            facts->endReport = "5";
+            return;
+        }
+        if (!findIngredientName(itemPart, cursor, ingredientId, name)) {
+            char codeText[32];
+            std::snprintf(codeText, sizeof codeText, "6 (%d)", ingredientId);
+            facts->endReport = codeText;
+            return;
+        }
+        facts->entries.push_back({ingredientId, amountPerCraft, name});
+    }
+}
+
+static void readDocumentFacts(const char *document, DocumentFacts *facts) {
+    *facts = DocumentFacts{};
+    facts->endResult = RESULT_OK;
+    DocumentRegions regions = splitDocument(document);
+    char value[VALUE_BUFFER_SIZE];
+    // 1 + the job number; computed wide, so that a job of 2147483647 wraps
+    // like the narrower fields instead of overflowing.
+    if (readValue(regions.itemPart, regions.itemPart.begin, "\"job\":", ',', value, sizeof value))
+        facts->job = static_cast<int>(std::int64_t{1} + convertNumber(value));
+    facts->isGear = readValue(regions.itemPart, regions.itemPart.begin, "\"equip\":", ',', value,
+                              sizeof value) &&
+                    value[0] == '1';
+    readSourceCandidate(regions, facts->job, value);
+    facts->hasSource = value[0] != '\0';
+    if (facts->hasSource) facts->source = convertNumber(value);
+    const char *listKey = findInRegion(regions.itemPart, INGREDIENT_LIST_KEY);
+    facts->hasRecipe = listKey != nullptr;
+    if (!listKey) return;
+    TextRegion recipeHead{regions.itemPart.begin, listKey};
+    if (const char *vendors = findInRegion(recipeHead, "\"vendors\":"))
+        readVendorRule(regions.itemPart, vendors, facts);
+    if (!facts->vendorListBroken) readIngredients(regions.itemPart, listKey, facts);
+}
+
+// Facts of documents that the store remembers for the generation, by item
+// name, with the text they were read from. They are forgotten whenever the
+// store's document memory starts or stops.
+struct RememberedFacts {
+    const char *text;
+    DocumentFacts facts;
+};
+static std::unordered_map<std::string, RememberedFacts> rememberedFacts;
+static unsigned rememberedFactsEpoch = 0;
+
+// The facts of `name`'s document: read once while the store remembers the
+// document, else read now into `scratch`.
+static const DocumentFacts &factsOf(const char *name, const ItemDocumentView &view,
+                                    DocumentFacts *scratch) {
+    if (!view.remembered) {
+        readDocumentFacts(view.text, scratch);
+        return *scratch;
+    }
+    if (rememberedFactsEpoch != documentMemoryEpoch()) {
+        rememberedFacts.clear();
+        rememberedFactsEpoch = documentMemoryEpoch();
+    }
+    RememberedFacts &known = rememberedFacts[name];
+    if (known.text != view.text) {
+        readDocumentFacts(view.text, &known.facts);
+        known.text = view.text;
+    }
+    return known.facts;
+}
+
+// The item in hand: its id, what its document says, and its own row.
+struct ItemInHand {
+    int itemId;
+    const DocumentFacts *facts;
+    MaterialRecord *currentRow;
+};
+
+// Finds the item's own row, or adds one below depth 0, and gives it the
+// job value. Returns the result of addMaterial.
+static int takeCurrentRow(ExpansionContext *context, ExpansionCall call, ItemInHand *item) {
+    item->currentRow = findMaterialRow(context->table, call.name);
+    if (item->currentRow) {
+        item->currentRow->job = static_cast<std::int8_t>(item->facts->job);
+    } else if (call.depth > 0) {
+        int result = addMaterial(item->itemId, call.name, call.depth, item->facts->job,
+                                 context->table, context->errorText);
+        if (result != RESULT_OK) return result;
+        item->currentRow = &context->table->rows[context->table->rowCount - 1];
+    }
+    return RESULT_OK;
+}
 
 // What the merchant rules decide for a recipe.
 enum MerchantDecision {
-    MERCHANT_CRAFT,         // expand the recipe
-    MERCHANT_BUY,           // the item is bought: its recipe is not expanded
-    MERCHANT_BROKEN_VENDORS // the vendor list has no end (reported)
+    MERCHANT_CRAFT, // expand the recipe
+    MERCHANT_BUY,   // the item is bought: its recipe is not expanded
 };
 
-// The merchant rules for the vendor list that begins at `vendors`.
-static MerchantDecision applyMerchantRules(ExpansionContext *context, TextRegion itemPart,
-                                           const char *vendors, ExpansionCall call,
-                                           const ItemFacts &item) {
-    const char *listEnd = findCharInRegion(itemPart, vendors, ']');
-    if (!listEnd) {
-        reportTemplateChanged("2", context->errorText);
-        return MERCHANT_BROKEN_VENDORS;
-    }
-    TextRegion list{vendors, listEnd};
-    bool isBeastTribeItem = false;
-    for (const char *vendorId : beastTribeVendorIds)
-        if (findInRegion(list, vendorId)) isBeastTribeItem = true;
-    int vendorCount = 1;
-    for (const char *c = vendors; c < listEnd; ++c)
-        if (*c == ',') ++vendorCount;
+// True when the merchant rules let an item below depth 0 be crafted.
+static bool craftedBelowTheTop(const DocumentFacts &facts) {
+    if (!facts.hasVendorRule || !settings.dontCraftSoldItems) return true;
     bool singleBeastTribeVendor =
-        isBeastTribeItem && settings.craftBeastTribeItems && vendorCount == 1;
+        facts.isBeastTribeItem && settings.craftBeastTribeItems && facts.vendorCount == 1;
+    return singleBeastTribeVendor || (facts.isGear && settings.craftMaterialGear);
+}
+
+// The merchant rules of a recipe whose head names vendors. Clears the
+// source of a single beast-tribe vendor's item when its option is on.
+static MerchantDecision applyMerchantRules(ExpansionCall call, const ItemInHand &item) {
+    const DocumentFacts &facts = *item.facts;
+    bool singleBeastTribeVendor =
+        facts.isBeastTribeItem && settings.craftBeastTribeItems && facts.vendorCount == 1;
     if (item.currentRow && settings.dontCraftSoldItems && singleBeastTribeVendor)
         item.currentRow->source = 0;
-    bool crafted = singleBeastTribeVendor || (item.isGear && settings.craftMaterialGear);
-    return call.depth > 0 && settings.dontCraftSoldItems && !crafted ? MERCHANT_BUY
-                                                                      : MERCHANT_CRAFT;
+    return call.depth > 0 && !craftedBelowTheTop(facts) ? MERCHANT_BUY : MERCHANT_CRAFT;
 }
+
+// Names the documents that the expansion of a fetched item will need: when
+// the item will be expanded and its recipe crafted, every entry of its list,
+// and the entries of those that grow. Example: K is requested 3 times and
+// needs 2 L; L is expanded with at least one craft, so L's entries are
+// needed as well, and so on down the tree. Runs on a fetching thread.
+static void followFetchedDocument(const AheadRequest &fetched, const char *document,
+                                  std::vector<AheadRequest> *next) {
+    if (!fetched.requested && fetched.crafts <= 0) return;
+    DocumentFacts facts;
+    readDocumentFacts(document, &facts);
+    if (!facts.hasRecipe || facts.vendorListBroken || facts.ingredientListBroken) return;
+    if (!fetched.requested && !craftedBelowTheTop(facts)) return;
+    for (const IngredientEntry &entry : facts.entries) {
+        bool grows = static_cast<std::int64_t>(entry.amountPerCraft) * fetched.crafts > 0;
+        next->push_back({entry.name, grows ? 1 : 0, false});
+    }
+}
+
+void followRecipesAhead() { setFetchAheadFollower(followFetchedDocument); }
 
 // Adds `call.crafts` crafts' worth of one ingredient to its row and expands
 // the ingredient by the growth of its quantity.
@@ -187,59 +361,33 @@ static int growIngredient(ExpansionContext *context, MaterialRecord *row, int am
     return expandInContext(context, {row->name, static_cast<int>(moreCrafts), call.depth + 1});
 }
 
-// Reads the amount per craft of the entry whose content begins at `cursor`:
-// behind "amount": up to ',', or up to '}' when no ',' follows. False when
-// the key or both ends are missing.
-static bool readAmount(TextRegion itemPart, const char *cursor, int *amountPerCraft) {
-    char value[VALUE_BUFFER_SIZE];
-    const char *amountKey = findInRegion(itemPart, cursor, "\"amount\":");
-    bool haveAmount =
-        amountKey && (readValue(itemPart, amountKey, "\"amount\":", ',', value, sizeof value) ||
-                      readValue(itemPart, amountKey, "\"amount\":", '}', value, sizeof value));
-    if (haveAmount) *amountPerCraft = convertNumber(value);
-    return haveAmount;
-}
-
-// The ingredient loop over the recipe's list, which begins at `listKey`.
-static int expandIngredients(ExpansionContext *context, TextRegion itemPart, const char *listKey,
-                             ExpansionCall call, char *name) {
-    const char *listEnd = findCharInRegion(itemPart, listKey, ']');
-    if (!listEnd) {
+// The ingredient loop: every entry's row grows, and the entry is expanded by
+// the growth of its number of crafts; then the report that ended the list.
+static int expandIngredients(ExpansionContext *context, ExpansionCall call,
+                             const DocumentFacts &facts) {
+    if (facts.ingredientListBroken) {
         reportTemplateChanged("3", context->errorText);
         return RESULT_UNEXPECTED_DOCUMENT;
     }
-    char value[VALUE_BUFFER_SIZE];
-    const char *cursor = listKey;
-    for (;;) {
-        const char *entry = findCharInRegion(itemPart, cursor, '{');
-        if (!entry || entry >= listEnd) return RESULT_OK;
-        cursor = entry + 1;
-        if (!readValue(itemPart, cursor, "\"id\":", ',', value, sizeof value)) {
-            reportTemplateChanged("4", context->errorText);
-            return RESULT_UNEXPECTED_DOCUMENT;
-        }
-        int ingredientId = convertNumber(value);
-        int amountPerCraft = 0;
-        if (!readAmount(itemPart, cursor, &amountPerCraft)) {
-            reportTemplateChanged("5", context->errorText);
-            return RESULT_OK;
-        }
-        if (!findIngredientName(itemPart, cursor, ingredientId, name)) {
-            char codeText[32];
-            std::snprintf(codeText, sizeof codeText, "6 (%d)", ingredientId);
-            reportTemplateChanged(codeText, context->errorText);
-            return RESULT_OK;
-        }
-        MaterialRecord *row = findMaterialRow(context->table, name);
+    // Every entry's document is needed soon, the first one first; an entry
+    // that grows is expanded, so its own entries are needed too.
+    for (auto entry = facts.entries.rbegin(); entry != facts.entries.rend(); ++entry) {
+        bool grows = static_cast<std::int64_t>(entry->amountPerCraft) * call.crafts > 0;
+        fetchAhead({entry->name, grows ? 1 : 0, false}, true);
+    }
+    for (const IngredientEntry &entry : facts.entries) {
+        MaterialRecord *row = findMaterialRow(context->table, entry.name.c_str());
         if (!row) {
-            int result = addMaterial(ingredientId, name, call.depth, 0, context->table,
+            int result = addMaterial(entry.id, entry.name.c_str(), call.depth, 0, context->table,
                                      context->errorText);
             if (result != RESULT_OK) return result;
             row = &context->table->rows[context->table->rowCount - 1];
         }
-        int result = growIngredient(context, row, amountPerCraft, call);
+        int result = growIngredient(context, row, entry.amountPerCraft, call);
         if (result != RESULT_OK) return result;
     }
+    if (!facts.endReport.empty()) reportTemplateChanged(facts.endReport.c_str(), context->errorText);
+    return facts.endResult;
 }
 
 // Refuses an item that is already being expanded further up, and a tree
@@ -262,61 +410,38 @@ static int enterExpansionPath(ExpansionContext *context, ExpansionCall call) {
     return RESULT_OK;
 }
 
-// Finds the item's own row, or adds one below depth 0, and gives it the
-// job value. Returns the result of addMaterial.
-static int takeCurrentRow(ExpansionContext *context, ExpansionCall call, ItemFacts *item) {
-    item->currentRow = findMaterialRow(context->table, call.name);
-    if (item->currentRow) {
-        item->currentRow->job = static_cast<std::int8_t>(item->job);
-    } else if (call.depth > 0) {
-        int result = addMaterial(item->itemId, call.name, call.depth, item->job, context->table,
-                                 context->errorText);
-        if (result != RESULT_OK) return result;
-        item->currentRow = &context->table->rows[context->table->rowCount - 1];
-    }
-    return RESULT_OK;
-}
-
-// Steps after the document is read: job, current row, source, recipe.
-static int expandDocument(ExpansionContext *context, ExpansionCall call, const char *document,
-                          int itemId, char *nameBuffer) {
-    DocumentRegions regions = splitDocument(document);
-    char value[VALUE_BUFFER_SIZE];
-    ItemFacts item{itemId, 0, false, nullptr};
-    // 1 + the job number; computed wide, so that a job of 2147483647 wraps
-    // like the narrower fields instead of overflowing.
-    if (readValue(regions.itemPart, regions.itemPart.begin, "\"job\":", ',', value, sizeof value))
-        item.job = static_cast<int>(std::int64_t{1} + convertNumber(value));
-    int result = takeCurrentRow(context, call, &item);
+// Steps after the document is read: current row, source, merchant rules,
+// recipe.
+static int expandDocument(ExpansionContext *context, ExpansionCall call, ItemInHand *item) {
+    const DocumentFacts &facts = *item->facts;
+    int result = takeCurrentRow(context, call, item);
     if (result != RESULT_OK) return result;
-    item.isGear = readValue(regions.itemPart, regions.itemPart.begin, "\"equip\":", ',', value,
-                            sizeof value) &&
-                  value[0] == '1';
-    if (item.currentRow) recordSource(regions, item.job, item.isGear, item.currentRow);
-    const char *listKey = findInRegion(regions.itemPart, INGREDIENT_LIST_KEY);
-    if (!listKey) {
+    if (item->currentRow) {
+        if (facts.hasSource) item->currentRow->source = facts.source;
+        item->currentRow->isGear = facts.isGear ? 1 : 0;
+    }
+    if (!facts.hasRecipe) {
         if (settings.verbose) std::printf("[%s] has no recipe.\n", call.name);
         return RESULT_OK;
     }
-    TextRegion recipeHead{regions.itemPart.begin, listKey};
-    if (const char *vendors = findInRegion(recipeHead, "\"vendors\":")) {
-        MerchantDecision decision =
-            applyMerchantRules(context, regions.itemPart, vendors, call, item);
-        if (decision == MERCHANT_BROKEN_VENDORS) return RESULT_UNEXPECTED_DOCUMENT;
-        if (decision == MERCHANT_BUY) return RESULT_OK;
+    if (facts.hasVendorRule) {
+        if (facts.vendorListBroken) {
+            reportTemplateChanged("2", context->errorText);
+            return RESULT_UNEXPECTED_DOCUMENT;
+        }
+        if (applyMerchantRules(call, *item) == MERCHANT_BUY) return RESULT_OK;
     }
-    return expandIngredients(context, regions.itemPart, listKey, call, nameBuffer);
+    return expandIngredients(context, call, facts);
 }
 
 static int expandInContext(ExpansionContext *context, ExpansionCall call) {
-    std::fputc('.', stdout);
-    std::fflush(stdout);
+    printProgressDot();
     requestDialogRedraw();
     int result = enterExpansionPath(context, call);
     if (result != RESULT_OK) return result;
     int itemId = -1;
-    char *document = nullptr;
-    result = loadItemDocument(call.name, &document, &itemId, context->errorText);
+    ItemDocumentView view;
+    result = viewItemDocument(call.name, &view, &itemId, context->errorText);
     if (result == RESULT_OK && itemId == -1) {
         char text[ERROR_TEXT_SIZE];
         std::snprintf(text, sizeof text, "Couldn't find a CorvaneDB page for [%s]", call.name);
@@ -324,11 +449,11 @@ static int expandInContext(ExpansionContext *context, ExpansionCall call) {
         setErrorText(context->errorText, text);
         result = RESULT_NO_PAGE;
     } else if (result == RESULT_OK) {
-        char *nameBuffer = static_cast<char *>(std::malloc(CORE_NAME_BUFFER_SIZE));
-        result = expandDocument(context, call, document, itemId, nameBuffer);
-        std::free(nameBuffer);
+        DocumentFacts scratch;
+        ItemInHand item{itemId, &factsOf(call.name, view, &scratch), nullptr};
+        result = expandDocument(context, call, &item);
     }
-    std::free(document);
+    releaseItemDocumentView(&view);
     --context->pathLength;
     return result;
 }

@@ -15,6 +15,10 @@ constexpr int MAX_EXPANSION_DEPTH = 127;
 // the first nonzero code met; errorText, when given, receives its message.
 int expandItem(const char *name, MaterialTable *table, int crafts, int depth, char *errorText);
 
+// Lets fetching ahead follow the recipes of the documents it fetches, so
+// that a whole recipe tree comes ahead of its expansion.
+void followRecipesAhead();
+
 // The eight vendor ids of the beast tribes, tested as substrings of a
 // recipe's vendor list.
 extern const char *const beastTribeVendorIds[8];

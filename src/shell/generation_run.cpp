@@ -1,8 +1,10 @@
 // The steps of a generation that both front ends share.
 #include "shell/generation_run.h"
 
+#include "base/messages.h"
 #include "base/result.h"
 #include "data/item_store.h"
+#include "data/prefetch.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
 
@@ -10,6 +12,10 @@ int runGeneration(MaterialTable *table, const std::vector<RequestedItem> &items,
                   const ItemDoneCallback &itemDone, std::size_t *failedItem) {
     clearMaterialTable(table);
     startRememberingDocuments();
+    // The requested items are known now: their documents can come ahead.
+    startFetchingAhead();
+    followRecipesAhead();
+    for (const RequestedItem &item : items) fetchAhead({item.name, item.quantity, true}, false);
     int result = RESULT_OK;
     for (std::size_t i = 0; i < items.size(); ++i) {
         // Each item starts from an empty error text, so that a report that
@@ -22,7 +28,9 @@ int runGeneration(MaterialTable *table, const std::vector<RequestedItem> &items,
         }
         if (itemDone) itemDone(i + 1);
     }
+    stopFetchingAhead();
     stopRememberingDocuments();
+    flushProgress();
     if (result == RESULT_OK) sortMaterials(table);
     return result;
 }
