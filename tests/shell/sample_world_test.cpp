@@ -265,7 +265,15 @@ TEST(SampleWorld, DemoListMatchesTheHandWorkedListAndASecondRunNeedsNoRequest) {
         ConsoleRun first = runConsole(arguments);
         EXPECT_EQ(first.exitCode, 0);
         EXPECT_EQ(first.output, LOADING_CORE + output);
-        EXPECT_EQ(standin.requests(), expectedRequests(demo.firstUse));
+        // Documents are fetched ahead, several at once, so the requests come
+        // in any order; but each distinct item is looked up exactly once.
+        std::vector<std::string> requests = standin.requests();
+        std::vector<std::string> expected = expectedRequests(demo.firstUse);
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests.front(), CORE_REQUEST);
+        std::sort(requests.begin(), requests.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(requests, expected);
         EXPECT_EQ(listFolder("cache"), expectedCacheFolder(demo.firstUse));
 
         standin.clearLog();
