@@ -98,11 +98,22 @@ static void readSourceCandidate(const DocumentRegions &regions, int job, char *c
 // The ingredient's name: from the ingredient object `","id":<id>,` found from
 // the entry on, by scanning back to its "name"; else from the core data.
 // False when neither has one.
-static bool findIngredientName(TextRegion itemPart, const char *entry, int id, char *name) {
+// `idKeys` holds, in order, every place of the text `","id":` in the item
+// part from the ingredient list on: the key of `id` begins at one of them.
+static bool findIngredientName(TextRegion itemPart, const char *entry, int id,
+                               const std::vector<const char *> &idKeys, char *name) {
     name[0] = '\0';
     char key[32];
-    std::snprintf(key, sizeof key, "\",\"id\":%d,", id);
-    const char *match = findInRegion(itemPart, entry, key);
+    int keyLength = std::snprintf(key, sizeof key, "\",\"id\":%d,", id);
+    const char *match = nullptr;
+    for (const char *candidate : idKeys) {
+        if (candidate < entry) continue;
+        if (itemPart.end - candidate < keyLength) break;
+        if (std::memcmp(candidate, key, static_cast<std::size_t>(keyLength)) == 0) {
+            match = candidate;
+            break;
+        }
+    }
     const char *scan = match;
     while (scan && scan >= entry - 1) {
         if (std::strncmp(scan, "\"name\"", 6) == 0) break;
@@ -189,6 +200,11 @@ static void readIngredients(TextRegion itemPart, const char *listKey, DocumentFa
     }
     char value[VALUE_BUFFER_SIZE];
     char name[CORE_NAME_BUFFER_SIZE];
+    // The ingredient objects' id keys, found in one pass instead of one
+    // search to the end of the item part for each entry.
+    std::vector<const char *> idKeys;
+    for (const char *at = listKey; (at = findInRegion(itemPart, at, "\",\"id\":")); ++at)
+        idKeys.push_back(at);
     const char *cursor = listKey;
     for (;;) {
         const char *entry = findCharInRegion(itemPart, cursor, '{');
@@ -205,7 +221,7 @@ static void readIngredients(TextRegion itemPart, const char *listKey, DocumentFa
             facts->endReport = "5";
             return;
         }
-        if (!findIngredientName(itemPart, cursor, ingredientId, name)) {
+        if (!findIngredientName(itemPart, cursor, ingredientId, idKeys, name)) {
             char codeText[32];
             std::snprintf(codeText, sizeof codeText, "6 (%d)", ingredientId);
             facts->endReport = codeText;

@@ -90,11 +90,11 @@ int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable 
     std::snprintf(row->name, sizeof row->name, "%s", name);
     row->sequence = static_cast<std::uint16_t>(table->nextSequence++);
     row->depth = static_cast<std::int8_t>(depth);
-    char *document = nullptr;
-    result = loadItemDocument(name, &document, nullptr, errorText);
+    ItemDocumentView document;
+    result = viewItemDocument(name, &document, nullptr, errorText);
     if (result != RESULT_OK) return result;
     int yield = 0;
-    if (!readRecipeYield(document, &yield)) {
+    if (!readRecipeYield(document.text, &yield)) {
         reportTemplateChanged("1", errorText);
         result = RESULT_UNEXPECTED_DOCUMENT;
     } else if (yield == 0) {
@@ -108,6 +108,6 @@ int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable 
         row->job = static_cast<std::int8_t>(job);
         if (settings.verbose) std::printf("New material %d [%s]\n", itemId, row->name);
     }
-    std::free(document);
+    releaseItemDocumentView(&document);
     return result;
 }
