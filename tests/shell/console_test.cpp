@@ -2,6 +2,7 @@
 // pseudo-terminal, against the stand-in web service on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "support/documents.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
+#include "support/x_display.h"
 
 namespace {
 
@@ -21,7 +23,8 @@ const std::string USAGE =
     "-cbti or -craft-beast-tribe-items\n"
     "-cmg or -craft-material-gear\n"
     "-rc or -refresh-cache\n";
-const std::string TITLE = "TAVRO Shopping list generator by DURSK Alpha 7\n";
+const std::string WINDOW_TITLE = "TAVRO Shopping list generator by DURSK Alpha 7";
+const std::string TITLE = WINDOW_TITLE + "\n";
 const std::string CORE =
     "{\"version\":3,\"ingredients\":{\"1\":{\"name\":\"K\"},\"2\":{\"name\":\"L\"},"
     "\"3\":{\"name\":\"M\"},\"4\":{\"name\":\"N\"},\"5\":{\"name\":\"P\"},"
@@ -71,42 +74,46 @@ protected:
     Standin standin;
 };
 
-TEST_F(ConsoleTest, NoArgumentsPrintsUsageAndAsksForAnItem) {
-    EXPECT_EQ(run({}), USAGE + "No item name was input.\n");
-    EXPECT_TRUE(standin.requests().empty());
-}
-
-TEST_F(ConsoleTest, OptionAloneMakesAnEmptyList) {
-    EXPECT_EQ(run({"-v"}), USAGE + TITLE + "Will generate shopping list with 1 items.\n\n");
-}
-
-TEST_F(ConsoleTest, WorkedExampleAsAConsoleRun) {
-    EXPECT_EQ(run({"K", "3", "P", "1"}),
-              USAGE + TITLE + "Will generate shopping list with 4 items.\n"
-                              ".......\n"
-                              "   3 M\n"
-                              "   3 N\n"
-                              "   3 L (3 x 3 for 7)\n");
-    EXPECT_EQ(listFolder("cache"), "K L M N P corvanedbcore");
-}
-
-TEST_F(ConsoleTest, CapitalOptionsAfterTheLastItemApplyAndHideCrystalsWithoutBlankLines) {
+TEST_F(ConsoleTest, ArgumentsAndTheirOutput) {
+    const std::string header = USAGE + TITLE + "Will generate shopping list with ";
     // Sources: Fire Crystal 20, Wind Shard 21, Shardstone 22, M 150.
-    std::string header = USAGE + TITLE + "Will generate shopping list with 2 items.\n.....\n";
-    EXPECT_EQ(run({"Lamp", "-rC"}),
-              header + "   2 Fire Crystal\n   1 Wind Shard\n   1 Shardstone\n   1 M\n");
-    EXPECT_EQ(run({"Lamp", "-OC"}), header + "   1 M\n");
-    EXPECT_EQ(run({"-Omit-Crystals", "Lamp"}), header + "   1 M\n");
-}
-
-TEST_F(ConsoleTest, QuantityIsTheLeadingDigitsOfTheNextArgument) {
-    std::string header = USAGE + TITLE;
-    EXPECT_EQ(run({"K", "2abc"}), header + "Will generate shopping list with 2 items.\n....\n"
-                                           "   2 M\n   2 N\n   2 L (2 x 3 for 4)\n");
-    // A third number is ignored; an unknown option is ignored.
-    EXPECT_EQ(run({"K", "1", "7", "-unknown"}),
-              header + "Will generate shopping list with 4 items.\n....\n"
-                       "   1 M\n   1 N\n   1 L (1 x 3 for 2)\n");
+    const std::string lamp = header + "2 items.\n.....\n";
+    struct Row {
+        const char *label;
+        std::vector<std::string> arguments;
+        std::string output;
+        bool sendsRequests;
+        const char *cacheAfter = nullptr; // the cache folder's entries afterwards, when checked
+    } rows[] = {
+        {"no arguments: usage, and a request for an item", {}, USAGE + "No item name was input.\n", false},
+        {"an option alone makes an empty list", {"-v"}, header + "1 items.\n\n", false},
+        {"worked example", {"K", "3", "P", "1"},
+         header + "4 items.\n.......\n   3 M\n   3 N\n   3 L (3 x 3 for 7)\n", true, "K L M N P corvanedbcore"},
+        {"capital option after the last item applies",
+         {"Lamp", "-rC"}, lamp + "   2 Fire Crystal\n   1 Wind Shard\n   1 Shardstone\n   1 M\n", true},
+        {"crystals hidden without blank lines", {"Lamp", "-OC"}, lamp + "   1 M\n", true},
+        {"long capital option before the item", {"-Omit-Crystals", "Lamp"}, lamp + "   1 M\n", true},
+        {"quantity is the leading digits of the next argument", {"K", "2abc"},
+         header + "2 items.\n....\n   2 M\n   2 N\n   2 L (2 x 3 for 4)\n", true},
+        {"a third number and an unknown option are ignored", {"K", "1", "7", "-unknown"},
+         header + "4 items.\n....\n   1 M\n   1 N\n   1 L (1 x 3 for 2)\n", true},
+        {"error on the second of three items is the last line", {"K", "Nothing Like It", "P"},
+         header + "3 items.\n.....Error 3\n", true},
+        {"huge quantity ends with an overflow error, not a wrong number", {"K", "99999999999"},
+         header + "2 items.\n.Amount of [L] too large to count.\nError 10\n", true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        std::filesystem::remove_all("cache");
+        std::filesystem::create_directory("cache");
+        writeFile("cache/corvanedbcore", CORE);
+        standin.clearLog();
+        EXPECT_EQ(run(row.arguments), row.output);
+        EXPECT_EQ(standin.requests().empty(), !row.sendsRequests);
+        if (row.cacheAfter) {
+            EXPECT_EQ(listFolder("cache"), row.cacheAfter);
+        }
+    }
 }
 
 TEST_F(ConsoleTest, VerboseColumnsAndYieldNotes) {
@@ -142,22 +149,11 @@ TEST_F(ConsoleTest, VerbosePadIsOneBlankForLongNames) {
               "   1 Extraordinarily Long Ingredient Name For Pads q: 1 a: 1 c: 0 s:  0 lv:0 y:1 g:       0 mg:0\n");
 }
 
-TEST_F(ConsoleTest, ErrorOnTheSecondOfThreeItemsIsTheLastLine) {
-    EXPECT_EQ(run({"K", "Nothing Like It", "P"}),
-              USAGE + TITLE + "Will generate shopping list with 3 items.\n.....Error 3\n");
-}
-
 TEST_F(ConsoleTest, SecondRunIsAnsweredFromTheCache) {
     std::string first = run({"K", "3", "P", "1"});
     standin.clearLog();
     EXPECT_EQ(run({"K", "3", "P", "1"}), first);
     EXPECT_TRUE(standin.requests().empty());
-}
-
-TEST_F(ConsoleTest, HugeQuantityEndsWithAnOverflowErrorNotAWrongNumber) {
-    EXPECT_EQ(run({"K", "99999999999"}),
-              USAGE + TITLE + "Will generate shopping list with 2 items.\n"
-                              ".Amount of [L] too large to count.\nError 10\n");
 }
 
 TEST_F(ConsoleTest, FirstStartLoadsTheCoreDataBeforeTheUsageList) {
@@ -185,9 +181,7 @@ TEST_F(ConsoleTest, WithoutTerminalOrDisplayTheWindowModeEndsCleanly) {
     EXPECT_TRUE(standin.requests().empty());
 }
 
-} // namespace
 
-namespace {
 
 TEST(ProgramFile, CarriesNoToolkitOfItsOwn) {
     std::string command = "ldd " + shellQuote(SHOPPING_LIST_EXECUTABLE) + " > .ldd-output";
@@ -209,22 +203,33 @@ TEST(ProgramFile, WindowModeWithoutItsModuleSaysSoAndEnds) {
                                          "beside " + folder.path() + "/\n");
 }
 
-} // namespace
 
-namespace {
 
 TEST(ProgramFile, WindowModeIgnoresTheCommandLine) {
     // Were the arguments handed to the toolkit, it would look for a platform
-    // named "nosuchplatform" and end at once; ignored, the window opens and
-    // waits for the user until the time limit ends it (exit code 124).
+    // named "nosuchplatform" and end at once; ignored, the window opens on
+    // the display, and Escape closes it.
     TempFolder folder;
     writeFile("cache/corvanedbcore", "\"ingredients\":{}");
-    std::string command = "setsid -w timeout 3 env QT_QPA_PLATFORM=offscreen " +
-                          shellQuote(SHOPPING_LIST_EXECUTABLE) +
-                          " -platform nosuchplatform -reverse > .window-output 2>&1 < /dev/null;"
-                          " echo $? > .window-code";
-    std::system(command.c_str());
-    EXPECT_EQ(readFile(".window-code"), "124\n") << readFile(".window-output");
+    XDisplay display;
+    std::string log = folder.path() + "/.window-output";
+    DetachedRun run(SHOPPING_LIST_EXECUTABLE, {"-platform", "nosuchplatform", "-reverse"},
+                    {"DISPLAY=" + display.name(), "QT_QPA_PLATFORM"}, log);
+    std::vector<std::string> windows;
+    waitUntil([&] { return !(windows = display.windowsTitled(WINDOW_TITLE)).empty() || !run.running(); },
+              std::chrono::seconds(60));
+    ASSERT_EQ(windows.size(), 1u) << (run.running() ? "no window within 60 s" : "ended without a window")
+                                  << "; the display " << (display.answers() ? "answers" : "is gone")
+                                  << "; the program printed: " << readFile(log);
+    // Escape again should the first one come before the dialog takes keys.
+    bool ended = waitUntil(
+        [&] {
+            display.sendKey(windows[0], "Escape");
+            return waitUntil([&] { return !run.running(); }, std::chrono::seconds(2));
+        },
+        std::chrono::seconds(60));
+    ASSERT_TRUE(ended) << "Escape did not close the window; the program printed: " << readFile(log);
+    EXPECT_EQ(run.exitCode(), 0) << readFile(log);
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 class Standin {
 public:
     // Starts the service over `dataFolder` and waits until it accepts
-    // connections. Sets CORVANEDB_URL to its address.
+    // connections. Sets CORVANEDB_URL to its address. Throws, with what the
+    // service printed, when it ends or does not listen in time; nothing is
+    // left behind then.
     explicit Standin(const std::string &dataFolder);
     // Stops the service and removes its files.
     ~Standin();
@@ -30,6 +32,8 @@ public:
     void clearLog();
 
 private:
+    void stop();
+
     pid_t child = -1;
     int portNumber = 0;
     std::string address;
