@@ -2,26 +2,20 @@
 // for the installed files.
 #include "install_support.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "support/console_run.h"
 #include "support/temp_folder.h"
-
-extern char **environ;
 
 namespace fs = std::filesystem;
 
@@ -52,6 +46,11 @@ InstalledPrefix::InstalledPrefix(const std::string &prefixName)
     : prefixPath(scratch.path() + "/" + prefixName) {
     run = runCommand(shellQuote(INSTALL_CMAKE_COMMAND) + " --install " + shellQuote(INSTALL_BUILD_DIR) + " --prefix " +
                      shellQuote(prefixPath));
+}
+
+const InstalledPrefix &sharedInstall() {
+    static const InstalledPrefix installed;
+    return installed;
 }
 
 std::vector<std::string> filesUnder(const std::string &folder) {
@@ -135,76 +134,6 @@ std::pair<int, int> pngSize(const std::string &path) {
         return n;
     };
     return {number(16), number(20)};
-}
-
-DetachedRun::DetachedRun(const std::string &launcher, const std::vector<std::string> &arguments,
-                         const std::vector<std::string> &environment, const std::string &logPath) {
-    // The environment: this process's, less the display, with the changes.
-    std::vector<std::string> entries;
-    for (char **entry = environ; *entry; ++entry) entries.push_back(*entry);
-    auto remove = [&](const std::string &name) {
-        std::erase_if(entries, [&](const std::string &e) { return e.rfind(name + "=", 0) == 0; });
-    };
-    remove("DISPLAY");
-    remove("WAYLAND_DISPLAY");
-    for (const std::string &change : environment) {
-        std::size_t equals = change.find('=');
-        remove(change.substr(0, equals));
-        if (equals != std::string::npos) entries.push_back(change);
-    }
-    std::vector<char *> envp;
-    for (std::string &entry : entries) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argumentCopies{launcher};
-    argumentCopies.insert(argumentCopies.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (std::string &argument : argumentCopies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        setsid(); // a new session: no controlling terminal, as from a desktop
-        int input = open("/dev/null", O_RDONLY);
-        int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (input < 0 || log < 0) _exit(126);
-        dup2(input, STDIN_FILENO);
-        dup2(log, STDOUT_FILENO);
-        dup2(log, STDERR_FILENO);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-}
-
-DetachedRun::~DetachedRun() {
-    if (child > 0 && !reaped) {
-        kill(-child, SIGKILL); // its session's process group
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-    }
-}
-
-bool DetachedRun::running() {
-    if (reaped) return false;
-    if (waitpid(child, nullptr, WNOHANG) == child) reaped = true;
-    return !reaped;
-}
-
-bool DetachedRun::waitForExecutable(const std::string &executable, int seconds) {
-    std::error_code ignored;
-    fs::path wanted = fs::canonical(executable, ignored);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline && running()) {
-        fs::path current = fs::read_symlink("/proc/" + std::to_string(child) + "/exe", ignored);
-        if (!current.empty() && current == wanted) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-std::string DetachedRun::currentDirectory() const {
-    std::error_code ignored;
-    return fs::read_symlink("/proc/" + std::to_string(child) + "/cwd", ignored).string();
 }
 
 CommandResult runInTerminal(const std::string &folder, const std::string &launcher,

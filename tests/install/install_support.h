@@ -3,17 +3,34 @@
 // and the launcher run as a desktop or a terminal would start it.
 #pragma once
 
-#include <sys/types.h>
-
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/console_run.h"
 
 // The names the installation uses, as users and desktops see them.
 inline const std::string APP_ID = "org.tavro.ShoppingList";
 inline const std::string LAUNCHER = "tavro-shopping-list";
 inline const std::string PROGRAM = "shopping-list";
 inline const std::string PACKAGE = "tavro-shopping-list";
+
+// Where the installation puts its files, relative to the prefix.
+inline const std::string ENTRY = "share/applications/" + APP_ID + ".desktop";
+inline const std::string SVG_ICON = "share/icons/hicolor/scalable/apps/" + APP_ID + ".svg";
+inline const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID + ".png";
+inline const std::string DOC = "share/doc/tavro-shopping-list/";
+inline const std::string WINDOW_MODULE = "lib/tavro-shopping-list/libtavro-shopping-list-ui.so";
+
+// Every file that the installation and the package put down, and its mode.
+struct InstalledFile {
+    std::string path;
+    int mode;
+};
+inline const std::vector<InstalledFile> INSTALLED_FILES = {
+    {"bin/" + PROGRAM, 0755}, {"bin/" + LAUNCHER, 0755}, {DOC + "LICENSE", 0644}, {DOC + "README.md", 0644},
+    {ENTRY, 0644},           {PNG_ICON, 0644},          {SVG_ICON, 0644},       {WINDOW_MODULE, 0644},
+};
 
 struct CommandResult {
     std::string output; // standard output and standard error
@@ -53,6 +70,10 @@ private:
     CommandResult run;
 };
 
+// The project installed once for all the tests of this process, into the
+// default prefix; removed when the process ends.
+const InstalledPrefix &sharedInstall();
+
 // Every regular file and symbolic link under a folder, relative to it, sorted.
 std::vector<std::string> filesUnder(const std::string &folder);
 
@@ -68,33 +89,6 @@ std::string execProgram(const std::string &execValue);
 
 // Width and height from a PNG file's header; {0, 0} when it is no PNG.
 std::pair<int, int> pngSize(const std::string &path);
-
-// The launcher started as a desktop starts it: in a new session with no
-// controlling terminal, standard input from /dev/null, output to `logPath`,
-// with `environment` (NAME=value entries; a NAME alone removes the variable)
-// applied over this process's environment, less DISPLAY and WAYLAND_DISPLAY.
-// The process is killed and reaped when this object goes away.
-class DetachedRun {
-public:
-    DetachedRun(const std::string &launcher, const std::vector<std::string> &arguments,
-                const std::vector<std::string> &environment, const std::string &logPath);
-    ~DetachedRun();
-    DetachedRun(const DetachedRun &) = delete;
-    DetachedRun &operator=(const DetachedRun &) = delete;
-
-    pid_t pid() const { return child; }
-    // True while the process has not ended.
-    bool running();
-    // Waits until /proc/<pid>/exe is `executable` (the launcher has replaced
-    // itself with the program); false when that did not happen in time.
-    bool waitForExecutable(const std::string &executable, int seconds);
-    // The process's current directory, from /proc/<pid>/cwd.
-    std::string currentDirectory() const;
-
-private:
-    pid_t child = -1;
-    bool reaped = false;
-};
 
 // The launcher run under a pseudo-terminal (script -qec), which gives the
 // program its console mode; in `folder`, with `environment` put before the

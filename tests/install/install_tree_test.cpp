@@ -1,5 +1,6 @@
 // `cmake --install` into a temporary prefix: the files it puts there, their
-// modes, and the desktop entry that a desktop reads.
+// modes, and the desktop entry that a desktop reads. One install serves all
+// the tests here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,35 +13,25 @@
 
 namespace {
 
-const std::string ENTRY = "share/applications/" + APP_ID + ".desktop";
-const std::string SVG_ICON = "share/icons/hicolor/scalable/apps/" + APP_ID + ".svg";
-const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID + ".png";
-const std::string DOC = "share/doc/tavro-shopping-list/";
-const std::string WINDOW_MODULE = "lib/tavro-shopping-list/libtavro-shopping-list-ui.so";
-
 class InstallTree : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(installed.installRun().exitCode, 0) << installed.installRun().output;
     }
-    InstalledPrefix installed;
+    const InstalledPrefix &installed = sharedInstall();
 };
 
-TEST_F(InstallTree, PutsExactlyTheProgramLauncherEntryIconsAndDocs) {
-    std::vector<std::string> expected = {
-        "bin/" + PROGRAM, "bin/" + LAUNCHER, DOC + "LICENSE", DOC + "README.md", ENTRY, PNG_ICON, SVG_ICON,
-        WINDOW_MODULE,
-    };
+TEST_F(InstallTree, PutsExactlyTheListedFilesWithTheirModes) {
+    std::vector<std::string> expected;
+    for (const InstalledFile &file : INSTALLED_FILES) expected.push_back(file.path);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(filesUnder(installed.prefix()), expected);
-}
-
-TEST_F(InstallTree, ProgramsAreExecutableAndDataIsNot) {
-    for (const std::string &program : {"bin/" + PROGRAM, "bin/" + LAUNCHER})
-        EXPECT_EQ(fileMode(installed.path(program)), 0755) << program;
-    for (const std::string &data :
-         {ENTRY, SVG_ICON, PNG_ICON, DOC + "LICENSE", DOC + "README.md", WINDOW_MODULE})
-        EXPECT_EQ(fileMode(installed.path(data)), 0644) << data;
+    // Programs are executable, data is not.
+    ASSERT_EQ(INSTALLED_FILES.size(), 8u);
+    for (const InstalledFile &file : INSTALLED_FILES) {
+        SCOPED_TRACE(file.path);
+        EXPECT_EQ(fileMode(installed.path(file.path)), file.mode);
+    }
 }
 
 TEST_F(InstallTree, LauncherIsAPosixShellScript) {
@@ -92,20 +83,23 @@ TEST_F(DesktopEntry, ExecRunsTheInstalledLauncherByItsFullPath) {
     EXPECT_EQ(keys["Exec"].find(" %"), std::string::npos);
 }
 
-TEST_F(DesktopEntry, IconNamesTheInstalledIcons) {
+TEST_F(DesktopEntry, IsAWindowedGameApplicationWithNameCommentAndIcon) {
     auto keys = desktopEntryKeys(installed.path(ENTRY));
-    EXPECT_EQ(keys["Icon"], APP_ID);
+    struct Row {
+        const char *key;
+        std::string value;
+    } rows[] = {
+        {"Type", "Application"}, {"Name", "TAVRO Shopping List Generator"}, {"Terminal", "false"}, {"Icon", APP_ID},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.key);
+        EXPECT_EQ(keys[row.key], row.value);
+    }
+    EXPECT_FALSE(keys["Comment"].empty());
+    EXPECT_EQ(keys["Categories"].rfind("Game;", 0), 0u) << keys["Categories"];
+    // The icon name finds the installed icons.
     EXPECT_TRUE(fileExists(installed.path("share/icons/hicolor/scalable/apps/" + keys["Icon"] + ".svg")));
     EXPECT_TRUE(fileExists(installed.path("share/icons/hicolor/48x48/apps/" + keys["Icon"] + ".png")));
-}
-
-TEST_F(DesktopEntry, IsAWindowedGameApplicationWithNameAndComment) {
-    auto keys = desktopEntryKeys(installed.path(ENTRY));
-    EXPECT_EQ(keys["Type"], "Application");
-    EXPECT_EQ(keys["Name"], "TAVRO Shopping List Generator");
-    EXPECT_FALSE(keys["Comment"].empty());
-    EXPECT_EQ(keys["Terminal"], "false");
-    EXPECT_EQ(keys["Categories"].rfind("Game;", 0), 0u) << keys["Categories"];
 }
 
 TEST(DesktopEntryPrefix, ExecQuotesAPrefixWithReservedCharacters) {

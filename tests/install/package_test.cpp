@@ -22,6 +22,13 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+// A file mode as dpkg-deb lists it ("-rwxr-xr-x").
+std::string modeText(int mode) {
+    std::string text = "-";
+    for (int bit = 8; bit >= 0; --bit) text += (mode >> bit) & 1 ? "rwx"[(8 - bit) % 3] : '-';
+    return text;
+}
+
 class DebianPackage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -30,6 +37,8 @@ protected:
                           " -G DEB -B " + shellQuote(output->path()));
         for (const auto &entry : fs::directory_iterator(output->path()))
             if (entry.path().extension() == ".deb") debs.push_back(entry.path().string());
+        if (debs.size() == 1)
+            unpacked = runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(output->path() + "/unpacked"));
     }
     static void TearDownTestSuite() {
         delete output;
@@ -38,14 +47,18 @@ protected:
     void SetUp() override {
         ASSERT_EQ(made.exitCode, 0) << made.output;
         ASSERT_EQ(debs.size(), 1u) << made.output;
+        ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output;
     }
     static std::string deb() { return debs.front(); }
+    // The package's usr folder, unpacked.
+    static std::string usr() { return output->path() + "/unpacked/usr"; }
     static std::string field(const std::string &name) {
         return trimmed(runCommand("dpkg-deb -f " + shellQuote(deb()) + " " + name).output);
     }
 
     static inline ScratchFolder *output = nullptr;
     static inline CommandResult made;
+    static inline CommandResult unpacked{"not unpacked", -1};
     static inline std::vector<std::string> debs;
 };
 
@@ -92,35 +105,23 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
         files.push_back(mode + " " + path);
     }
     std::sort(files.begin(), files.end());
-    std::vector<std::string> expected = {
-        "-rwxr-xr-x ./usr/bin/shopping-list",
-        "-rwxr-xr-x ./usr/bin/tavro-shopping-list",
-        "-rw-r--r-- ./usr/lib/tavro-shopping-list/libtavro-shopping-list-ui.so",
-        "-rw-r--r-- ./usr/share/applications/" + APP_ID + ".desktop",
-        "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/LICENSE",
-        "-rw-r--r-- ./usr/share/doc/tavro-shopping-list/README.md",
-        "-rw-r--r-- ./usr/share/icons/hicolor/48x48/apps/" + APP_ID + ".png",
-        "-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/" + APP_ID + ".svg",
-    };
+    std::vector<std::string> expected;
+    for (const InstalledFile &file : INSTALLED_FILES) expected.push_back(modeText(file.mode) + " ./usr/" + file.path);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
 }
 
 TEST_F(DebianPackage, PackagedDesktopEntryRunsTheLauncherInUsrBin) {
-    ScratchFolder unpacked;
-    ASSERT_EQ(runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(unpacked.path())).exitCode, 0);
-    std::string entry = unpacked.path() + "/usr/share/applications/" + APP_ID + ".desktop";
+    std::string entry = usr() + "/share/applications/" + APP_ID + ".desktop";
     CommandResult check = runCommand("desktop-file-validate " + shellQuote(entry));
     EXPECT_EQ(check.exitCode, 0) << check.output;
     EXPECT_EQ(desktopEntryKeys(entry)["Exec"], "/usr/bin/" + LAUNCHER);
 }
 
 TEST_F(DebianPackage, PackagedLauncherRunsThePackagedProgram) {
-    ScratchFolder unpacked;
-    ASSERT_EQ(runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(unpacked.path())).exitCode, 0);
     Standin standin(DATA_DIR "/sample");
     ScratchFolder home;
-    CommandResult run = runInTerminal(home.path(), unpacked.path() + "/usr/bin/" + LAUNCHER, {"Bronze Lamp", "1"},
+    CommandResult run = runInTerminal(home.path(), usr() + "/bin/" + LAUNCHER, {"Bronze Lamp", "1"},
                                       {"HOME=" + home.path(), "-u XDG_DATA_HOME", "QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("\n   1 Bronze Lamp Frame\n"), std::string::npos) << run.output;
