@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/process_state.h"
 #include "data/http_client.h"
@@ -54,53 +56,57 @@ TEST_F(CoreDataTest, FirstStartDownloadsAfterTheNoticeThenStaysSilent) {
     EXPECT_TRUE(standin.requests().empty());
 }
 
-TEST_F(CoreDataTest, UselessDownloadsLeaveNoFileBehind) {
+// Each in a folder of its own, set up by `rules` and `prepare`: no core data,
+// a message, and no file of a download left behind.
+TEST_F(CoreDataTest, FailedLoadsSayWhyAndLeaveNoDownloadBehind) {
+    const std::string notice = "Loading CorvaneDB core for the first time...\n";
+    const std::string address = standin.baseAddress() + CORE_PATH;
+    const std::string noCore = notice + "The answer of " + address + " holds no CorvaneDB core data.\n";
+    const std::vector<std::string> asked = {CORE_PATH};
+    auto shell = [](const char *command) { return [command] { ASSERT_EQ(std::system(command), 0); }; };
     struct Row {
         const char *label;
         std::string rules;
+        std::function<void()> prepare;
         std::string message;
+        std::vector<std::string> requests;
+        std::string folderAfter; // the entries of the folder and of its cache folder
+        std::string cacheAfter;
     } rows[] = {
-        {"error page", R"([{"path":")" + CORE_PATH + R"(","status":500,"body":"<html>down</html>"}])",
-         "The answer of " + standin.baseAddress() + CORE_PATH + " holds no CorvaneDB core data.\n"},
-        {"empty answer", R"([{"path":")" + CORE_PATH + R"(","body":""}])",
-         "The answer of " + standin.baseAddress() + CORE_PATH + " holds no CorvaneDB core data.\n"},
-        {"cut short", R"([{"path":")" + CORE_PATH + R"(","truncate":20}])",
-         "Cannot open " + standin.baseAddress() + CORE_PATH + "\n"},
+        {"error page", R"([{"path":")" + CORE_PATH + R"(","status":500,"body":"<html>down</html>"}])", {}, noCore,
+         asked, "cache", ""},
+        {"empty answer", R"([{"path":")" + CORE_PATH + R"(","body":""}])", {}, noCore, asked, "cache", ""},
+        {"cut short", R"([{"path":")" + CORE_PATH + R"(","truncate":20}])", {},
+         notice + "Cannot open " + address + "\n", asked, "cache", ""},
+        {"service out of reach", "[]", [] { setenv("CORVANEDB_URL", "http://127.0.0.1:1", 1); },
+         notice + "Cannot open http://127.0.0.1:1" + CORE_PATH + "\n", {}, "cache", ""},
+        {"missing cache folder", "[]", shell("rmdir cache"),
+         "Cannot find the cache folder. Ensure the cache folder exists alongside the program.\n", {}, "", ""},
+        {"file without ingredients is not used", "[]",
+         [] { writeFile("cache/corvanedbcore", "<html>Service unavailable</html>"); },
+         "The CorvaneDB core data in cache/corvanedbcore holds no item names. Delete the file to download it "
+         "again.\n",
+         {}, "cache", "corvanedbcore"},
+        {"file that cannot be opened is not replaced", "[]",
+         shell("ln -s loop cache/corvanedbcore && ln -s corvanedbcore cache/loop"),
+         "Error reading cache file for [cache/corvanedbcore].\n", {}, "cache", "corvanedbcore loop"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
+        TempFolder rowFolder;
         standin.setRules(row.rules);
+        standin.clearLog();
+        if (row.prepare) row.prepare();
         EXPECT_FALSE(load());
-        EXPECT_EQ(printed, "Loading CorvaneDB core for the first time...\n" + row.message);
+        EXPECT_EQ(printed, row.message);
         EXPECT_EQ(coreData, nullptr);
-        EXPECT_EQ(listFolder("cache"), "");
+        EXPECT_EQ(standin.requests(), row.requests);
+        EXPECT_EQ(listFolder("."), row.folderAfter);
+        if (!row.folderAfter.empty()) {
+            EXPECT_EQ(listFolder("cache"), row.cacheAfter);
+        }
+        setenv("CORVANEDB_URL", standin.baseAddress().c_str(), 1);
     }
-}
-
-TEST_F(CoreDataTest, ServiceOutOfReachSaysCannotOpen) {
-    setenv("CORVANEDB_URL", "http://127.0.0.1:1", 1);
-    EXPECT_FALSE(load());
-    EXPECT_EQ(printed, "Loading CorvaneDB core for the first time...\n"
-                       "Cannot open http://127.0.0.1:1/db/doc/core/en/3/data.json\n");
-    EXPECT_EQ(listFolder("cache"), "");
-}
-
-TEST_F(CoreDataTest, MissingCacheFolderIsReportedWithoutARequest) {
-    std::system("rmdir cache");
-    EXPECT_FALSE(load());
-    EXPECT_EQ(printed, "Cannot find the cache folder. Ensure the cache folder exists alongside "
-                       "the program.\n");
-    EXPECT_TRUE(standin.requests().empty());
-    EXPECT_EQ(listFolder("."), "");
-}
-
-TEST_F(CoreDataTest, FileWithoutIngredientsIsNotUsed) {
-    writeFile("cache/corvanedbcore", "<html>Service unavailable</html>");
-    EXPECT_FALSE(load());
-    EXPECT_EQ(printed, "The CorvaneDB core data in cache/corvanedbcore holds no item names. "
-                       "Delete the file to download it again.\n");
-    EXPECT_EQ(coreData, nullptr);
-    EXPECT_TRUE(standin.requests().empty());
 }
 
 TEST_F(CoreDataTest, TextBeginsAtTheFirstIngredientsKey) {
@@ -158,20 +164,7 @@ TEST_F(CoreDataTest, OverlongNameIsCutToTheBuffer) {
     EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
 }
 
-} // namespace
 
-namespace {
-
-TEST_F(CoreDataTest, CoreFileThatCannotBeOpenedIsNotReplaced) {
-    std::system("ln -s loop cache/corvanedbcore && ln -s corvanedbcore cache/loop");
-    EXPECT_FALSE(load());
-    EXPECT_EQ(printed, "Error reading cache file for [cache/corvanedbcore].\n");
-    EXPECT_TRUE(standin.requests().empty());
-}
-
-} // namespace
-
-namespace {
 
 // The lookup as a plain search of the text from its start.
 bool searchCoreName(const std::string &text, int id, std::string *name) {

@@ -113,23 +113,25 @@ TEST_F(ExpansionTest, VerboseLinesNameEveryStep) {
               "[M] has no recipe.\n");
 }
 
-TEST_F(ExpansionTest, RequestedRawMaterialAddsNoRow) {
+TEST_F(ExpansionTest, RequestedItemAddsItsIngredientsOnly) {
     writeWorkedExample();
-    ASSERT_EQ(expand("N", 5), RESULT_OK);
-    EXPECT_EQ(rowCount, 0);
-}
-
-TEST_F(ExpansionTest, YieldIsNotAppliedToTheRequestedItem) {
-    writeWorkedExample();
-    ASSERT_EQ(expand("L", 3), RESULT_OK);
-    expectRows(table, {{"N", 3, 3, 0, 0, 0, 1}});
-}
-
-TEST_F(ExpansionTest, QuantityZeroAddsDirectIngredientsOnly) {
-    writeWorkedExample();
-    ASSERT_EQ(expand("K", 0), RESULT_OK);
-    EXPECT_EQ(printed, ".");
-    expectRows(table, {{"L", 0, 0, 0, 0, 0, 3}, {"M", 0, 0, 0, 1, 0, 1}});
+    struct Row {
+        const char *label, *item;
+        int crafts;
+        const char *dots;
+        std::vector<ExpectedRow> rows;
+    } rows[] = {
+        {"raw material adds no row", "N", 5, ".", {}},
+        {"yield is not applied to the requested item", "L", 3, "..", {{"N", 3, 3, 0, 0, 0, 1}}},
+        {"quantity 0 adds direct ingredients only", "K", 0, ".", {{"L", 0, 0, 0, 0, 0, 3}, {"M", 0, 0, 0, 1, 0, 1}}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        clearMaterialTable(&table);
+        ASSERT_EQ(expand(row.item, row.crafts), RESULT_OK);
+        EXPECT_EQ(printed, row.dots);
+        expectRows(table, row.rows);
+    }
 }
 
 TEST_F(ExpansionTest, GrowthWithoutNewCraftDoesNotExpandAgain) {
@@ -364,9 +366,6 @@ TEST_F(ExpansionTest, IngredientNameOver99BytesIsRefusedBeforeARowIsTaken) {
     EXPECT_EQ(rowCount, 0);
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading) {
     writeWorkedExample();
@@ -396,9 +395,6 @@ TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading
     EXPECT_EQ(expand("P", 1), RESULT_WEB_ERROR);
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(ExpansionTest, LargestJobNumberDoesNotOverflow) {
     cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{43, 1, "Thing"}}));
