@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/process_state.h"
@@ -145,14 +147,6 @@ TEST_F(ItemStoreTest, FailedLookupsLeaveTheCacheAsItWas) {
     }
 }
 
-TEST_F(ItemStoreTest, ServiceOutOfReachIsAWebError) {
-    setenv("CORVANEDB_URL", "http://127.0.0.1:1", 1);
-    EXPECT_EQ(load("Copper Ore"), RESULT_WEB_ERROR);
-    EXPECT_EQ(printed, "Web error on [Copper Ore]\n");
-    EXPECT_STREQ(errorText, "Web error on [Copper Ore]\n");
-    EXPECT_EQ(listFolder("cache"), "");
-}
-
 TEST_F(ItemStoreTest, LongSearchAnswerIsReadWhole) {
     std::string filler(120000, 'x');
     standin.setRules(R"([{"path":"/api/search.php","body":"{\"pad\":\")" + filler +
@@ -160,36 +154,6 @@ TEST_F(ItemStoreTest, LongSearchAnswerIsReadWhole) {
     ASSERT_EQ(load("Copper Ore"), RESULT_OK);
     EXPECT_EQ(itemId, 2001);
     EXPECT_EQ(readFile("cache/Copper Ore"), sampleDocument(2001));
-}
-
-TEST_F(ItemStoreTest, NamesThatAreNoPlainFileNameSendNothing) {
-    for (const char *name : {"a/b", "../Copper Ore", ".", "..", "", "back\\slash"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(load(name), RESULT_CACHE_FILE_ERROR);
-        std::string message = std::string("Error opening cache file for [") + name +
-                              "]. Ensure the cache folder exists alongside the program.\n";
-        EXPECT_EQ(printed, message);
-        EXPECT_EQ(errorText, message);
-    }
-    EXPECT_TRUE(standin.requests().empty());
-    EXPECT_EQ(listFolder("cache"), "");
-    EXPECT_EQ(listFolder("."), "cache");
-}
-
-TEST_F(ItemStoreTest, NameOver99BytesIsRefusedUnsent) {
-    std::string name(100, 'a');
-    EXPECT_EQ(load(name), RESULT_NAME_TOO_LONG);
-    EXPECT_EQ(printed, "Item name too long (more than 99 bytes): [" + std::string(99, 'a') + "...]\n");
-    EXPECT_TRUE(standin.requests().empty());
-    EXPECT_EQ(load(std::string(99, 'a')), RESULT_UNEXPECTED_DOCUMENT);
-}
-
-TEST_F(ItemStoreTest, MissingCacheFolderAsksForIt) {
-    std::system("rmdir cache");
-    EXPECT_EQ(load("Copper Ore"), RESULT_CACHE_FILE_ERROR);
-    EXPECT_EQ(printed, "Error opening cache file for [Copper Ore]. Ensure the cache folder "
-                       "exists alongside the program.\n");
-    EXPECT_TRUE(standin.requests().empty());
 }
 
 TEST_F(ItemStoreTest, CachedDocumentIdRules) {
@@ -232,12 +196,6 @@ TEST_F(ItemStoreTest, TextIsCutBeforeRelatedButTheFileKeepsIt) {
     EXPECT_EQ(readFile("cache/Thing"), document);
 }
 
-TEST_F(ItemStoreTest, CacheEntryThatIsAFolderIsAReadError) {
-    std::system("mkdir 'cache/Odd Thing'");
-    EXPECT_EQ(load("Odd Thing"), RESULT_CACHE_FILE_ERROR);
-    EXPECT_EQ(printed, "Error reading cache file for [Odd Thing].\n");
-}
-
 TEST(ChooseSearchResult, AnswersAndTheirChoice) {
     struct Row {
         const char *answer;
@@ -261,46 +219,88 @@ TEST(ChooseSearchResult, AnswersAndTheirChoice) {
     }
 }
 
-} // namespace
 
-namespace {
-
-TEST_F(ItemStoreTest, CacheEntryThatCannotBeOpenedIsLeftAlone) {
-    std::system("ln -s loop 'cache/Copper Ore' && ln -s 'Copper Ore' cache/loop");
-    for (bool refresh : {false, true}) {
-        SCOPED_TRACE(refresh);
-        settings.refreshCache = refresh;
-        EXPECT_EQ(load("Copper Ore"), RESULT_CACHE_FILE_ERROR);
-        EXPECT_EQ(printed, "Error reading cache file for [Copper Ore].\n");
-    }
-    EXPECT_TRUE(standin.requests().empty());
-    EXPECT_EQ(listFolder("cache"), "Copper Ore loop");
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(ItemStoreTest, RefreshingDownloadsEveryTimeEvenWhileRemembering) {
+TEST_F(ItemStoreTest, RefreshingDownloadsOncePerGenerationUnlessVerbose) {
     settings.refreshCache = true;
+    for (bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose ? "verbose: at every visit" : "once per generation");
+        settings.verbose = verbose;
+        standin.clearLog();
+        startRememberingDocuments();
+        ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+        ASSERT_EQ(load("Copper Ore"), RESULT_OK);
+        stopRememberingDocuments();
+        EXPECT_EQ(standin.requests().size(), verbose ? 4u : 2u);
+    }
+    // A new generation downloads it again.
+    settings.verbose = false;
+    standin.clearLog();
     startRememberingDocuments();
     ASSERT_EQ(load("Copper Ore"), RESULT_OK);
-    ASSERT_EQ(load("Copper Ore"), RESULT_OK);
     stopRememberingDocuments();
-    EXPECT_EQ(standin.requests().size(), 4u);
+    EXPECT_EQ(standin.requests().size(), 2u);
 }
 
-} // namespace
 
-namespace {
-
-TEST_F(ItemStoreTest, SearchAddressBeyondItsBufferIsRefusedUnsent) {
-    std::string base = standin.baseAddress() + "/" + std::string(990, 'p');
-    setenv("CORVANEDB_URL", base.c_str(), 1);
-    EXPECT_EQ(load("Copper Ore"), RESULT_WEB_ERROR);
-    EXPECT_EQ(printed, "Request address too long for [Copper Ore]\n");
-    EXPECT_TRUE(standin.requests().empty());
-    EXPECT_EQ(listFolder("cache"), "");
+// Lookups refused before a request is sent or a cache file is made: each
+// in a folder of its own, set up by `prepare`.
+TEST_F(ItemStoreTest, RefusedLookupsSendNothingAndLeaveTheCacheAlone) {
+    const std::string openError = "]. Ensure the cache folder exists alongside the program.\n";
+    const std::string tooLongBase = standin.baseAddress() + "/" + std::string(990, 'p');
+    auto service = [](const std::string &address) {
+        return [address] { setenv("CORVANEDB_URL", address.c_str(), 1); };
+    };
+    auto shell = [](const char *command) { return [command] { ASSERT_EQ(std::system(command), 0); }; };
+    struct Row {
+        std::string label;
+        std::function<void()> prepare;
+        std::string name;
+        bool refresh;
+        int result;
+        std::string message;
+        std::string folderAfter; // the entries of the folder and of its cache folder
+        std::string cacheAfter;
+    } rows[] = {
+        {"service out of reach", service("http://127.0.0.1:1"), "Copper Ore", false, RESULT_WEB_ERROR,
+         "Web error on [Copper Ore]\n", "cache", ""},
+        {"search address beyond its buffer", service(tooLongBase), "Copper Ore", false, RESULT_WEB_ERROR,
+         "Request address too long for [Copper Ore]\n", "cache", ""},
+        {"name over 99 bytes", {}, std::string(100, 'a'), false, RESULT_NAME_TOO_LONG,
+         "Item name too long (more than 99 bytes): [" + std::string(99, 'a') + "...]\n", "cache", ""},
+        {"missing cache folder", shell("rmdir cache"), "Copper Ore", false, RESULT_CACHE_FILE_ERROR,
+         "Error opening cache file for [Copper Ore" + openError, "", ""},
+        {"cache entry that is a folder", shell("mkdir 'cache/Odd Thing'"), "Odd Thing", false,
+         RESULT_CACHE_FILE_ERROR, "Error reading cache file for [Odd Thing].\n", "cache", "Odd Thing"},
+    };
+    std::vector<Row> table(std::begin(rows), std::end(rows));
+    for (bool refresh : {false, true})
+        table.push_back({std::string("cache entry that cannot be opened") + (refresh ? ", refreshing" : ""),
+                         shell("ln -s loop 'cache/Copper Ore' && ln -s 'Copper Ore' cache/loop"), "Copper Ore",
+                         refresh, RESULT_CACHE_FILE_ERROR, "Error reading cache file for [Copper Ore].\n", "cache",
+                         "Copper Ore loop"});
+    for (const char *name : {"a/b", "../Copper Ore", ".", "..", "", "back\\slash"})
+        table.push_back({std::string("no plain file name: ") + name, {}, name, false, RESULT_CACHE_FILE_ERROR,
+                         std::string("Error opening cache file for [") + name + openError, "cache", ""});
+    ASSERT_EQ(table.size(), 13u);
+    for (const Row &row : table) {
+        SCOPED_TRACE(row.label);
+        TempFolder rowFolder;
+        if (row.prepare) row.prepare();
+        settings.refreshCache = row.refresh;
+        EXPECT_EQ(load(row.name), row.result);
+        EXPECT_EQ(printed, row.message);
+        EXPECT_EQ(errorText, row.message);
+        EXPECT_EQ(text, nullptr);
+        EXPECT_TRUE(standin.requests().empty());
+        EXPECT_EQ(listFolder("."), row.folderAfter);
+        if (!row.folderAfter.empty()) {
+            EXPECT_EQ(listFolder("cache"), row.cacheAfter);
+        }
+        setenv("CORVANEDB_URL", standin.baseAddress().c_str(), 1);
+    }
+    // One byte less is looked up.
+    EXPECT_EQ(load(std::string(99, 'a')), RESULT_UNEXPECTED_DOCUMENT);
+    EXPECT_EQ(standin.requests().size(), 1u);
 }
 
 } // namespace
