@@ -40,11 +40,6 @@ void reportFailure(char *errorText, const char *format, ...) {
     setErrorText(errorText, text);
 }
 
-bool displayAvailable() {
-    const char *x11 = std::getenv("DISPLAY");
-    const char *wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
 
 void reportTemplateChanged(const char *codeText, char *errorText) {
     reportFailure(errorText, "CorvaneDB template changed. Message: [%s].\n", codeText);

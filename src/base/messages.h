@@ -30,8 +30,12 @@ void showMessage(const char *text);
 
 // Prints a failure message (already ending in a line end where wanted) to
 // standard output and copies the same text into errorText when one is given.
+// (The Windows build checks the format as the GNU dialect it prints with.)
+#ifndef REPORT_FORMAT_ARCHETYPE
+#define REPORT_FORMAT_ARCHETYPE printf
+#endif
 void reportFailure(char *errorText, const char *format, ...)
-    __attribute__((format(printf, 2, 3)));
+    __attribute__((format(REPORT_FORMAT_ARCHETYPE, 2, 3)));
 
 // Copies text into errorText (ERROR_TEXT_SIZE bytes) when one is given.
 void setErrorText(char *errorText, const char *text);
@@ -55,5 +59,6 @@ void flushProgress();
 // Asks the window layer to repaint the dialog now; nothing in console mode.
 void requestDialogRedraw();
 
-// True when DISPLAY or WAYLAND_DISPLAY is set.
+// True when the system may have a screen for a message box: on POSIX
+// systems when DISPLAY or WAYLAND_DISPLAY is set; always on Windows.
 bool displayAvailable();

@@ -6,16 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/byte_search.h"
+
 TextRegion regionOfText(const char *text) {
     return TextRegion{text, text + std::strlen(text)};
 }
 
 const char *findInRegion(TextRegion region, const char *from, const char *key) {
     if (from < region.begin || from > region.end) return nullptr;
-    // memmem rather than a scan for the first character: every key begins
+    // A search for the whole key rather than a scan for the first character: every key begins
     // with a quote, the most frequent character of a document.
-    const void *at = memmem(from, static_cast<std::size_t>(region.end - from), key, std::strlen(key));
-    return static_cast<const char *>(at);
+    return findBytes(from, static_cast<std::size_t>(region.end - from), key, std::strlen(key));
 }
 
 const char *findCharInRegion(TextRegion region, const char *from, char c) {

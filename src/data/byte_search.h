@@ -1,0 +1,10 @@
+// Searching bytes for bytes: the C library's memmem where it has one.
+#pragma once
+
+#include <cstddef>
+
+// The first occurrence of the `needleLength` bytes of `needle` in the
+// `haystackLength` bytes of `haystack`, or null; `haystack` for an empty
+// needle.
+const char *findBytes(const char *haystack, std::size_t haystackLength, const char *needle,
+                      std::size_t needleLength);
