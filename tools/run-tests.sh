@@ -26,3 +26,24 @@ if [ "${SKIP_FUZZ:-0}" != 1 ]; then
     cmake --build "$root/build-fuzz"
     (cd "$root/build-fuzz" && ctest --output-on-failure -j2 -L fuzz)
 fi
+
+# ---------------------------------------------------------------- Windows
+# The Windows build, cross-built with MinGW-w64 (tools/build-windows.sh: the 64-bit
+# program and the 32-bit one, which is built only), and its tests under Wine in a
+# Wine prefix made fresh for this run. SKIP_WINDOWS=1 leaves this part out.
+if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
+    echo "== Windows build (MinGW-w64) and its tests under Wine"
+    windows_started=$SECONDS
+    bash "$root/tools/build-windows.sh"
+    (
+        export WINEPREFIX="$root/build-win64/wine-prefix"
+        # shellcheck source=tools/wine-env.sh
+        . "$root/tools/wine-env.sh"
+        wine_env_setup
+        "$WINESERVER_BIN" -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
+        wine_prefix_ready
+    )
+    (cd "$root/build-win64" && ctest --output-on-failure -j2)
+    echo "== The Windows part took $((SECONDS - windows_started)) s"
+fi

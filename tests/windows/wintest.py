@@ -1,0 +1,255 @@
+"""What the Linux-side tests of the Windows build share: where things are, running a
+program under a pseudo-terminal (the Windows build under Wine, the Linux build as it
+is), the stand-in web service, and waiting for a condition.
+
+The tests take their paths from the environment that ctest gives them
+(tests/windows/CMakeLists.txt):
+    TAVRO_SOURCE_DIR, TAVRO_WINDOWS_PROGRAM, TAVRO_LINUX_PROGRAM, TAVRO_DIALOG_PROBE,
+    TAVRO_DETACHED_LAUNCHER, TAVRO_BUILD_DIR, TAVRO_WINE_SESSION, WINEPREFIX
+"""
+
+import hashlib
+import json
+import os
+import pty
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.environ.get("TAVRO_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+SAMPLE = os.path.join(SOURCE, "data", "sample")
+WINE_RUN = os.path.join(SOURCE, "tools", "wine-run.sh")
+STANDIN = os.path.join(SOURCE, "tools", "corvanedb_standin.py")
+MAIN_TITLE = "TAVRO Shopping list generator by DURSK Alpha 7"
+
+# A generous limit for anything that waits on a busy two-core machine.
+PATIENCE = 120
+
+
+def path_of(variable):
+    """A path that ctest hands over; the test cannot run without it."""
+    value = os.environ.get(variable)
+    if not value:
+        raise RuntimeError("%s is not set: run this test through ctest in the Windows build folder" % variable)
+    return value
+
+
+def wait_for(ready, limit=PATIENCE, what="a condition"):
+    """Calls ready() until it gives something true; fails after `limit` seconds."""
+    deadline = time.monotonic() + limit
+    while True:
+        value = ready()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("gave up waiting for %s after %d s" % (what, limit))
+        time.sleep(0.02)
+
+
+def windows_path(unix_path):
+    """The path under Wine's drive for / (Z:)."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def program_environment(base_url, extra=None):
+    """The caller's environment for a console run: the service address, no display (so
+    that no message box can wait for a click), and the Wine prefix of the test run."""
+    env = dict(os.environ)
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "CORVANEDB_TIMEOUT"):
+        env.pop(name, None)
+    env["CORVANEDB_URL"] = base_url
+    env.update(extra or {})
+    return env
+
+
+def windows_command(arguments):
+    return [WINE_RUN, path_of("TAVRO_WINDOWS_PROGRAM")] + list(arguments)
+
+
+def linux_command(arguments):
+    program = path_of("TAVRO_LINUX_PROGRAM")
+    if not os.access(program, os.X_OK):
+        raise AssertionError("no Linux build at %s: tools/run-tests.sh builds it first" % program)
+    return [program] + list(arguments)
+
+
+class Run:
+    """What one run left: exit code, standard output and error bytes, terminal bytes."""
+
+    def __init__(self, code, stdout, stderr, terminal):
+        self.code, self.stdout, self.stderr, self.terminal = code, stdout, stderr, terminal
+
+
+def run_in_pty(command, cwd, env, redirect=True, feed=None, limit=PATIENCE, again=None):
+    """Runs command with a new pseudo-terminal as its controlling terminal and standard
+    input (so it takes the console mode), standard output and error in files (with
+    redirect) or on the terminal. `feed(master, elapsed)` may act on the terminal while
+    it runs. What the terminal shows is read all along, so that the program never waits
+    for a full terminal.
+
+    Now and then Wine starts a program from a terminal without the console that it
+    makes for it (its console host does not come up). The program then rightly finds no
+    console, takes the window mode and, without a display, ends at once: exit code 0 and
+    not a byte anywhere, where the console mode always prints its option list first. Such
+    a run of the Windows build is made once more from the same folder, with a note (and
+    after calling `again`, which may undo what else the first run did)."""
+    backup = None
+    if command[0] == WINE_RUN and feed is None:
+        backup = tempfile.mkdtemp(prefix="shopping-backup-")
+        shutil.copytree(cwd, os.path.join(backup, "folder"), symlinks=True)
+    try:
+        run = run_once_in_pty(command, cwd, env, redirect, feed, limit)
+        if backup and run.code == 0 and not (run.stdout or run.stderr or run.terminal):
+            sys.stderr.write("note: Wine gave %s no console; running it once more\n" % command)
+            shutil.rmtree(cwd)
+            shutil.copytree(os.path.join(backup, "folder"), cwd, symlinks=True)
+            if again:
+                again()
+            run = run_once_in_pty(command, cwd, env, redirect, feed, limit)
+        return run
+    finally:
+        if backup:
+            shutil.rmtree(backup, ignore_errors=True)
+
+
+def run_once_in_pty(command, cwd, env, redirect, feed, limit):
+    scratch = tempfile.mkdtemp(prefix="shopping-pty-")
+    out_path, err_path = os.path.join(scratch, "out"), os.path.join(scratch, "err")
+    pid, master = pty.fork()
+    if pid == 0:
+        try:
+            os.chdir(cwd)
+            if redirect:
+                out = os.open(out_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+                err = os.open(err_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+                os.dup2(out, 1)
+                os.dup2(err, 2)
+            os.execvpe(command[0], command, env)
+        finally:
+            os._exit(127)
+    terminal = bytearray()
+    started = time.monotonic()
+    status = None
+    try:
+        while status is None:
+            readable, _, _ = select.select([master], [], [], 0.05)
+            if readable:
+                try:
+                    terminal += os.read(master, 65536)
+                except OSError:
+                    pass
+            if feed:
+                feed(master, time.monotonic() - started)
+            done, raw = os.waitpid(pid, os.WNOHANG)
+            if done:
+                status = os.waitstatus_to_exitcode(raw)
+            elif time.monotonic() - started > limit:
+                os.killpg(pid, signal.SIGKILL)
+                os.waitpid(pid, 0)
+                raise AssertionError("%s ran longer than %d s" % (command, limit))
+        # What the terminal still holds.
+        while select.select([master], [], [], 0.05)[0]:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            terminal += chunk
+        stdout = read_bytes(out_path) if redirect else b""
+        stderr = read_bytes(err_path) if redirect else b""
+    finally:
+        os.close(master)
+        shutil.rmtree(scratch, ignore_errors=True)
+    return Run(status, stdout, stderr, bytes(terminal))
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
+def terminal_text(raw):
+    """What Wine's console shows on a terminal, as text: its escape sequences removed
+    and each cursor step right read as a blank."""
+    text = raw.replace(b"\x1b[K\x1b[1C", b" ")
+    text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", text)
+    text = re.sub(rb"\x1b\][^\x07]*\x07", b"", text)
+    return text.replace(b"\r", b"").decode("utf-8", errors="replace")
+
+
+def folder_snapshot(folder):
+    """Name and SHA-256 of each entry of a folder ("<folder>" for a folder)."""
+    found = {}
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if os.path.isdir(path):
+            found[name] = "<folder>"
+        else:
+            with open(path, "rb") as f:
+                found[name] = hashlib.sha256(f.read()).hexdigest()
+    return found
+
+
+class Standin:
+    """The stand-in web service on a free 127.0.0.1 port, with its log and rules."""
+
+    def __init__(self, data=SAMPLE):
+        self.folder = tempfile.mkdtemp(prefix="shopping-standin-")
+        self.log_file = os.path.join(self.folder, "log")
+        self.rules_file = os.path.join(self.folder, "rules.json")
+        port_file = os.path.join(self.folder, "port")
+        self.output = open(os.path.join(self.folder, "output"), "wb")
+        self.process = subprocess.Popen(
+            [sys.executable, STANDIN, "--data", data, "--port", "0", "--port-file", port_file,
+             "--log", self.log_file, "--rules", self.rules_file],
+            stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
+        def port_or_end():
+            text = read_bytes(port_file)
+            if text.endswith(b"\n"):
+                return text
+            return b"ended" if self.process.poll() is not None else None
+        text = wait_for(port_or_end, what="the stand-in's port")
+        if text == b"ended":
+            raise RuntimeError("the stand-in ended: " + read_bytes(os.path.join(self.folder, "output")).decode())
+        self.url = "http://127.0.0.1:%d" % int(text)
+
+    def set_rules(self, rules):
+        temporary = self.rules_file + ".tmp"
+        with open(temporary, "w") as f:
+            json.dump(rules, f)
+        os.replace(temporary, self.rules_file)
+
+    def clear_log(self):
+        open(self.log_file, "w").close()
+
+    def records(self):
+        return [json.loads(line) for line in read_bytes(self.log_file).decode().splitlines() if line]
+
+    def requests(self):
+        return [r["path"] + ("?" + r["query"] if r["query"] else "") for r in self.records()]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=PATIENCE)
+        self.output.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def sample_items():
+    """The demo list as command-line arguments: each name, then its quantity."""
+    items = []
+    with open(os.path.join(SAMPLE, "list.txt")) as f:
+        for line in f:
+            name, _, quantity = line.strip().rpartition(" ")
+            items += [name, quantity]
+    return items
