@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -23,14 +22,11 @@ static const char ITEM_RESULT_KEY[] = "{\"type\":\"item\",\"id\":\"";
 static const char AETHERIAL[] = "Aetherial";
 static const int MAX_ITEM_ID = 65536;
 
-// Documents handed out in this generation, by item name: the block that the
-// store read (cut before ,"related") and the item id. A remembered text stays
-// where it is until the memory is stopped.
-struct FreeBlock {
-    void operator()(char *block) const { std::free(block); }
-};
+// Documents handed out in this generation, by item name: the text as handed
+// over (cut before ,"related") and the item id. A remembered text stays
+// unchanged until the memory is stopped (the map's values do not move).
 struct RememberedDocument {
-    std::unique_ptr<char, FreeBlock> text;
+    std::string text;
     int itemId;
 };
 static std::unordered_map<std::string, RememberedDocument> rememberedDocuments;
@@ -308,7 +304,7 @@ int viewItemDocument(const char *name, ItemDocumentView *view, int *itemId, char
     int result = checkItemNameLength(name, errorText);
     if (result != RESULT_OK) return result;
     if (const RememberedDocument *remembered = recallDocument(name)) {
-        *view = ItemDocumentView{remembered->text.get(), nullptr, true};
+        *view = ItemDocumentView{remembered->text.c_str(), nullptr, true};
         if (itemId) *itemId = remembered->itemId;
         return RESULT_OK;
     }
@@ -318,11 +314,10 @@ int viewItemDocument(const char *name, ItemDocumentView *view, int *itemId, char
     if (result != RESULT_OK) return result;
     if (itemId) *itemId = id;
     if (rememberingAllowed()) {
-        // The block itself is kept: no copy of the text.
-        auto [entry, added] = rememberedDocuments.try_emplace(name);
+        auto [entry, added] = rememberedDocuments.try_emplace(name, RememberedDocument{text, id});
         if (added) {
-            entry->second = RememberedDocument{std::unique_ptr<char, FreeBlock>(text), id};
-            *view = ItemDocumentView{text, nullptr, true};
+            std::free(text);
+            *view = ItemDocumentView{entry->second.text.c_str(), nullptr, true};
             return RESULT_OK;
         }
     }
