@@ -75,7 +75,11 @@ std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome) {
         return nullptr;
     }
     std::FILE *file = streamOf(handle, _O_RDONLY, "rb");
-    if (file) *outcome = FILE_OPENED;
+    if (file) {
+        *outcome = FILE_OPENED;
+        // Files are read whole in one read: a stream buffer would only copy.
+        std::setvbuf(file, nullptr, _IONBF, 0);
+    }
     return file;
 }
 
