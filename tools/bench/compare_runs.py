@@ -111,7 +111,7 @@ def main(argv=None):
     programs = [p.split("=", 1) for p in args.program]
     items = read_list(args.list)
     work = tempfile.mkdtemp(prefix="compare-runs-")
-    standin = Standin(os.path.abspath(args.data), work)
+    standin = Standin(os.path.abspath(args.data), work, ["--static-data"])
     differences = 0
     try:
         found = {}
