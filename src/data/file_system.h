@@ -51,6 +51,11 @@ bool isPlatformFileName(const char *name);
 void removeOnInterrupt(const char *path);
 void releaseOnInterrupt();
 
+// The length of an open file that is an ordinary file on disk, taken by
+// seeking to its end and reading the position; the file is rewound after.
+// False when it is no such file or the length cannot be had.
+bool measureRegularFile(std::FILE *file, std::size_t *length);
+
 // Reads the whole open file: takes its length, rewinds, and reads it in one
 // read into a new zero-filled block of length + 1 bytes. The block belongs
 // to the caller (free with std::free). Returns 0 when the whole file was

@@ -86,20 +86,13 @@ void removeOnInterrupt(const char *path) {
 
 void releaseOnInterrupt() { interruptArmed = 0; }
 
-int readWholeFile(std::FILE *file, char **text, std::size_t *length) {
-    *text = nullptr;
-    *length = 0;
+bool measureRegularFile(std::FILE *file, std::size_t *length) {
     struct stat status;
-    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
     long end = std::ftell(file);
-    if (end < 0) return -1;
+    if (end < 0) return false;
     std::rewind(file);
-    std::size_t size = static_cast<std::size_t>(end);
-    char *block = static_cast<char *>(std::calloc(size + 1, 1));
-    if (!block) return -1;
-    std::size_t elements = size == 0 ? 1 : std::fread(block, size, 1, file);
-    *text = block;
-    *length = size;
-    return elements == 1 ? 0 : 1;
+    *length = static_cast<std::size_t>(end);
+    return true;
 }

@@ -216,24 +216,17 @@ bool isPlatformFileName(const char *name) {
     return !isDeviceName(base);
 }
 
-int readWholeFile(std::FILE *file, char **text, std::size_t *length) {
-    *text = nullptr;
-    *length = 0;
+bool measureRegularFile(std::FILE *file, std::size_t *length) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     BY_HANDLE_FILE_INFORMATION information;
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
         !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return -1;
-    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+        return false;
+    if (_fseeki64(file, 0, SEEK_END) != 0) return false;
     long long end = _ftelli64(file);
-    if (end < 0 || static_cast<unsigned long long>(end) >= SIZE_MAX) return -1;
+    if (end < 0 || static_cast<unsigned long long>(end) >= SIZE_MAX) return false;
     std::rewind(file);
-    std::size_t size = static_cast<std::size_t>(end);
-    char *block = static_cast<char *>(std::calloc(size + 1, 1));
-    if (!block) return -1;
-    std::size_t elements = size == 0 ? 1 : std::fread(block, size, 1, file);
-    *text = block;
-    *length = size;
-    return elements == 1 ? 0 : 1;
+    *length = static_cast<std::size_t>(end);
+    return true;
 }
