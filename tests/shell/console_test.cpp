@@ -15,14 +15,7 @@
 
 namespace {
 
-const std::string USAGE =
-    "Parameter list:\n"
-    "-v or -verbose\n"
-    "-oc or -omit-crystals\n"
-    "-dcisbm or -dont-craft-items-sold-by-merchants\n"
-    "-cbti or -craft-beast-tribe-items\n"
-    "-cmg or -craft-material-gear\n"
-    "-rc or -refresh-cache\n";
+const std::string &USAGE = CONSOLE_USAGE;
 const std::string WINDOW_TITLE = "TAVRO Shopping list generator by DURSK Alpha 7";
 const std::string TITLE = WINDOW_TITLE + "\n";
 const std::string CORE =

@@ -83,15 +83,6 @@
 
 namespace {
 
-const std::string USAGE =
-    "Parameter list:\n"
-    "-v or -verbose\n"
-    "-oc or -omit-crystals\n"
-    "-dcisbm or -dont-craft-items-sold-by-merchants\n"
-    "-cbti or -craft-beast-tribe-items\n"
-    "-cmg or -craft-material-gear\n"
-    "-rc or -refresh-cache\n";
-const std::string TITLE = "TAVRO Shopping list generator by DURSK Alpha 7\n";
 const std::string LOADING_CORE = "Loading CorvaneDB core for the first time...\n";
 const std::string CORE_REQUEST = "/db/doc/core/en/3/data.json";
 
@@ -258,8 +249,7 @@ TEST(SampleWorld, DemoListMatchesTheHandWorkedListAndASecondRunNeedsNoRequest) {
         standin.clearLog();
         std::vector<std::string> arguments = DEMO_REQUEST;
         arguments.insert(arguments.end(), demo.options.begin(), demo.options.end());
-        std::string output = USAGE + TITLE + "Will generate shopping list with " +
-                             std::to_string(arguments.size()) + " items.\n" +
+        std::string output = consoleHeader(static_cast<int>(arguments.size())) +
                              std::string(demo.dots, '.') + "\n" + demo.rows;
 
         ConsoleRun first = runConsole(arguments);

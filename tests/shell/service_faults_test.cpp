@@ -34,13 +34,7 @@ Snapshot snapshot(const std::string &folder) {
     return files;
 }
 
-std::string header(int count) {
-    return "Parameter list:\n-v or -verbose\n-oc or -omit-crystals\n"
-           "-dcisbm or -dont-craft-items-sold-by-merchants\n-cbti or -craft-beast-tribe-items\n"
-           "-cmg or -craft-material-gear\n-rc or -refresh-cache\n"
-           "TAVRO Shopping list generator by DURSK Alpha 7\n"
-           "Will generate shopping list with " + std::to_string(count) + " items.\n";
-}
+std::string header(int count) { return consoleHeader(count); }
 
 class ServiceFaultTest : public ::testing::Test {
 protected:

@@ -18,6 +18,20 @@
 
 namespace fs = std::filesystem;
 
+const std::string CONSOLE_USAGE =
+    "Parameter list:\n"
+    "-v or -verbose\n"
+    "-oc or -omit-crystals\n"
+    "-dcisbm or -dont-craft-items-sold-by-merchants\n"
+    "-cbti or -craft-beast-tribe-items\n"
+    "-cmg or -craft-material-gear\n"
+    "-rc or -refresh-cache\n";
+
+std::string consoleHeader(int argumentCount) {
+    return CONSOLE_USAGE + "TAVRO Shopping list generator by DURSK Alpha 7\n" +
+           "Will generate shopping list with " + std::to_string(argumentCount) + " items.\n";
+}
+
 std::string shellQuote(const std::string &text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

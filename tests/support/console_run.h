@@ -29,6 +29,11 @@ ConsoleRun runConsole(const std::vector<std::string> &arguments, const std::stri
 // launcher starts it; `environment` is put before the command ("A=1 B=2").
 ConsoleRun runDetached(const std::vector<std::string> &arguments, const std::string &environment);
 
+// What console mode prints before any item: the option list, and for a run
+// with `argumentCount` arguments the title and count lines after it.
+extern const std::string CONSOLE_USAGE;
+std::string consoleHeader(int argumentCount);
+
 // Quotes a text for the shell.
 std::string shellQuote(const std::string &text);
 
