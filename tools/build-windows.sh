@@ -9,6 +9,8 @@
 #   WIN32_BUILD=0 bash tools/build-windows.sh   # the 64-bit one only
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/shell-lib.sh
+. "$root/tools/shell-lib.sh"
 
 packages=(
   cmake ninja-build python3
@@ -21,20 +23,7 @@ packages=(
   xvfb xauth xdotool xclip x11-utils imagemagick fonts-dejavu-core
   util-linux
 )
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo_cmd apt-get update -qq
-  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing_packages "${packages[@]}"
 
 jobs=${BUILD_JOBS:-2}
 

@@ -2,6 +2,8 @@
 # Installs the Debian packages needed to build, test and run the shopping-list
 # generator. Does nothing when every package is already present.
 set -euo pipefail
+# shellcheck source=tools/shell-lib.sh
+. "$(dirname "$0")/shell-lib.sh"
 
 packages=(
   cmake g++ ninja-build pkg-config
@@ -17,20 +19,4 @@ packages=(
   libxcb1-dev xvfb xauth xdotool x11-utils xclip imagemagick fonts-dejavu-core
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-sudo_cmd=""
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo_cmd apt-get update -qq
-$sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_missing_packages "${packages[@]}"

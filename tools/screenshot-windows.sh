@@ -9,6 +9,8 @@
 # to draw them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/shell-lib.sh
+. "$root/tools/shell-lib.sh"
 output=${1:-$root/docs/window-windows.png}
 program=$root/build-win64/shopping-list.exe
 probe=$root/build-win64/tests/windows/dialog_probe.exe
@@ -28,15 +30,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local limit=$1; shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || { echo "gave up waiting for: $*" >&2; return 1; }
-        sleep 0.1
-    done
-}
 
 # shellcheck source=tools/wine-env.sh
 . "$root/tools/wine-env.sh"

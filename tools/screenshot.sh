@@ -5,6 +5,8 @@
 #   bash tools/screenshot.sh [OUTPUT.png]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/shell-lib.sh
+. "$root/tools/shell-lib.sh"
 output=${1:-$root/docs/window.png}
 program=$root/build/shopping-list
 [ -x "$program" ] || { echo "build the program first (bash tools/run-tests.sh or cmake)" >&2; exit 1; }
@@ -18,15 +20,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local limit=$1; shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || { echo "gave up waiting for: $*" >&2; return 1; }
-        sleep 0.1
-    done
-}
 
 # A free display number.
 display=90
@@ -40,7 +33,8 @@ python3 "$root/tools/corvanedb_standin.py" --data "$root/data/sample" --port 0 \
     --port-file "$scratch/port" >/dev/null 2>&1 &
 pids+=($!)
 wait_for 30 test -s "$scratch/port"
-export CORVANEDB_URL="http://127.0.0.1:$(cat "$scratch/port")"
+CORVANEDB_URL="http://127.0.0.1:$(cat "$scratch/port")"
+export CORVANEDB_URL
 
 # The core data in place, so that no first-time notice comes before the window.
 mkdir "$scratch/cache"

@@ -10,20 +10,11 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tools/wine-env.sh
 . "$here/../../tools/wine-env.sh"
+# shellcheck source=tools/shell-lib.sh
+. "$here/../../tools/shell-lib.sh"
 wine_env_setup || exit $?
 action=$1
 state=$2
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local limit=$1
-    shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || { echo "gave up waiting for: $*" >&2; return 1; }
-        sleep 0.05
-    done
-}
 
 stop() {
     "$WINESERVER_BIN" -k 2>/dev/null
