@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/request_log.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -99,23 +100,6 @@ void Standin::setRules(const std::string &rulesJson) {
 
 std::string Standin::log() const { return readFile(workFolder + "/log"); }
 
-std::vector<std::string> Standin::requests() const {
-    std::vector<std::string> found;
-    std::string text = log();
-    std::size_t at = 0;
-    while ((at = text.find("\"path\": \"", at)) != std::string::npos) {
-        at += 9;
-        std::string path = text.substr(at, text.find('"', at) - at);
-        std::size_t queryAt = text.find("\"query\": \"", at);
-        std::size_t lineEnd = text.find('\n', at);
-        std::string query;
-        if (queryAt != std::string::npos && queryAt < lineEnd) {
-            queryAt += 10;
-            query = text.substr(queryAt, text.find('"', queryAt) - queryAt);
-        }
-        found.push_back(query.empty() ? path : path + "?" + query);
-    }
-    return found;
-}
+std::vector<std::string> Standin::requests() const { return requestsInLog(log()); }
 
 void Standin::clearLog() { writeFile(workFolder + "/log", ""); }
