@@ -2,7 +2,7 @@
 // program: the shell's loader takes it through tavroWindowModule.
 #include "shell/window_layer.h"
 #include "ui/win/main_dialog.h"
-#include "ui/win/window_system.h"
+#include "ui/window_system.h"
 
 static const WindowLayer WINDOW_LAYER = {openWindowSystem, installConsoleMessageBoxes,
                                          closeWindowSystem, runMainDialog, windowMessageBoxHooks};

@@ -1,5 +1,5 @@
 // The common controls and the message boxes of the core, as Win32 shows them.
-#include "ui/win/window_system.h"
+#include "ui/window_system.h"
 
 #include <windows.h>
 #include <commctrl.h>
