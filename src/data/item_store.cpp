@@ -65,6 +65,10 @@ static const RememberedDocument *recallDocument(const char *name) {
     return &found->second;
 }
 
+void cutBeforeRelated(char *text) {
+    if (char *related = std::strstr(text, ",\"related\"")) *related = '\0';
+}
+
 int checkItemNameLength(const char *name, char *errorText) {
     if (std::strlen(name) <= MAX_ITEM_NAME_LENGTH) return RESULT_OK;
     reportFailure(errorText, "Item name too long (more than %zu bytes): [%.*s...]\n",
@@ -290,10 +294,7 @@ static int loadFreshDocument(const char *name, char **text, int *itemId, char *e
         // Whatever became of it, the name is not fetched ahead again.
         skipFetchingAhead(name);
     }
-    if (result == RESULT_OK) {
-        char *related = std::strstr(*text, ",\"related\"");
-        if (related) *related = '\0';
-    }
+    if (result == RESULT_OK) cutBeforeRelated(*text);
     std::free(path);
     std::free(work);
     return result;

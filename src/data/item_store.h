@@ -24,6 +24,10 @@ int checkItemNameLength(const char *name, char *errorText);
 // errorText, when given, receives the message of a failure that prints one.
 int loadItemDocument(const char *name, char **documentText, int *itemId, char *errorText);
 
+// Ends a document's text before its ,"related" key (the long list of
+// related items, which nothing reads), as the store hands documents out.
+void cutBeforeRelated(char *text);
+
 // A document as the store hands it out without a copy: either a remembered
 // text (see below), or a block that belongs to the view.
 struct ItemDocumentView {

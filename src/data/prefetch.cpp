@@ -102,8 +102,7 @@ AheadOutcome fetchDocument(HttpConnection *connection, const std::string &base, 
 void follow(AheadFollower follower, const AheadRequest &request, const std::string &document,
             std::vector<AheadRequest> *next) {
     std::string text(document.c_str());
-    std::size_t related = text.find(",\"related\"");
-    if (related != std::string::npos) text.resize(related);
+    cutBeforeRelated(text.data());
     follower(request, text.c_str(), next);
 }
 

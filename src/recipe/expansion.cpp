@@ -313,23 +313,32 @@ enum MerchantDecision {
     MERCHANT_BUY,   // the item is bought: its recipe is not expanded
 };
 
+// True for an item that one beast-tribe vendor sells, when such items are
+// crafted.
+static bool craftedBeastTribeItem(const DocumentFacts &facts) {
+    return facts.isBeastTribeItem && settings.craftBeastTribeItems && facts.vendorCount == 1;
+}
+
 // True when the merchant rules let an item below depth 0 be crafted.
 static bool craftedBelowTheTop(const DocumentFacts &facts) {
     if (!facts.hasVendorRule || !settings.dontCraftSoldItems) return true;
-    bool singleBeastTribeVendor =
-        facts.isBeastTribeItem && settings.craftBeastTribeItems && facts.vendorCount == 1;
-    return singleBeastTribeVendor || (facts.isGear && settings.craftMaterialGear);
+    return craftedBeastTribeItem(facts) || (facts.isGear && settings.craftMaterialGear);
 }
 
 // The merchant rules of a recipe whose head names vendors. Clears the
 // source of a single beast-tribe vendor's item when its option is on.
 static MerchantDecision applyMerchantRules(ExpansionCall call, const ItemInHand &item) {
     const DocumentFacts &facts = *item.facts;
-    bool singleBeastTribeVendor =
-        facts.isBeastTribeItem && settings.craftBeastTribeItems && facts.vendorCount == 1;
-    if (item.currentRow && settings.dontCraftSoldItems && singleBeastTribeVendor)
+    if (item.currentRow && settings.dontCraftSoldItems && craftedBeastTribeItem(facts))
         item.currentRow->source = 0;
     return call.depth > 0 && !craftedBelowTheTop(facts) ? MERCHANT_BUY : MERCHANT_CRAFT;
+}
+
+// The document of a recipe entry, needed when `crafts` crafts of the recipe
+// are expanded: the entry is expanded too when its amount grows.
+static AheadRequest entryRequest(const IngredientEntry &entry, int crafts) {
+    bool grows = static_cast<std::int64_t>(entry.amountPerCraft) * crafts > 0;
+    return {entry.name, grows ? 1 : 0, false};
 }
 
 // Names the documents that the expansion of a fetched item will need: when
@@ -344,10 +353,7 @@ static void followFetchedDocument(const AheadRequest &fetched, const char *docum
     readDocumentFacts(document, &facts);
     if (!facts.hasRecipe || facts.vendorListBroken || facts.ingredientListBroken) return;
     if (!fetched.requested && !craftedBelowTheTop(facts)) return;
-    for (const IngredientEntry &entry : facts.entries) {
-        bool grows = static_cast<std::int64_t>(entry.amountPerCraft) * fetched.crafts > 0;
-        next->push_back({entry.name, grows ? 1 : 0, false});
-    }
+    for (const IngredientEntry &entry : facts.entries) next->push_back(entryRequest(entry, fetched.crafts));
 }
 
 void followRecipesAhead() { setFetchAheadFollower(followFetchedDocument); }
@@ -387,10 +393,8 @@ static int expandIngredients(ExpansionContext *context, ExpansionCall call,
     }
     // Every entry's document is needed soon, the first one first; an entry
     // that grows is expanded, so its own entries are needed too.
-    for (auto entry = facts.entries.rbegin(); entry != facts.entries.rend(); ++entry) {
-        bool grows = static_cast<std::int64_t>(entry->amountPerCraft) * call.crafts > 0;
-        fetchAhead({entry->name, grows ? 1 : 0, false}, true);
-    }
+    for (auto entry = facts.entries.rbegin(); entry != facts.entries.rend(); ++entry)
+        fetchAhead(entryRequest(*entry, call.crafts), true);
     for (const IngredientEntry &entry : facts.entries) {
         MaterialRecord *row = findMaterialRow(context->table, entry.name.c_str());
         if (!row) {
