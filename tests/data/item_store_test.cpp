@@ -13,6 +13,7 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "data/http_client.h"
+#include "support/item_store_fixture.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -24,35 +25,7 @@ std::string sampleDocument(int id) {
     return readFile(SAMPLE + "/items/" + std::to_string(id) + ".json");
 }
 
-class ItemStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetProcessState();
-        openHttpClient();
-    }
-    void TearDown() override {
-        closeHttpClient();
-        std::free(text);
-    }
-
-    int load(const std::string &name) {
-        std::free(text);
-        text = nullptr;
-        itemId = 12345;
-        errorText[0] = '\0';
-        StdoutCapture capture;
-        int result = loadItemDocument(name.c_str(), &text, &itemId, errorText);
-        printed = capture.finish();
-        return result;
-    }
-
-    TempFolder folder;
-    Standin standin{SAMPLE};
-    char *text = nullptr;
-    int itemId = 0;
-    char errorText[ERROR_TEXT_SIZE] = "";
-    std::string printed;
-};
+using ItemStoreTest = ItemStoreFixture;
 
 TEST_F(ItemStoreTest, DownloadSearchesThenFetchesAndKeepsTheDocument) {
     settings.verbose = true;

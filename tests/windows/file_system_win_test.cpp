@@ -21,6 +21,7 @@
 #include "data/core_data.h"
 #include "data/http_client.h"
 #include "data/item_store.h"
+#include "support/item_store_fixture.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -256,34 +257,7 @@ TEST_F(FileSystemTest, PathsBeyondTheClassicLimitWork) {
 // The item store on Windows: names that Windows would take for something
 // else are refused before anything is sent or touched, and the faults of
 // Windows leave the cache as it was.
-class WindowsItemStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetProcessState();
-        openHttpClient();
-    }
-    void TearDown() override {
-        closeHttpClient();
-        std::free(text);
-    }
-
-    int load(const std::string &name) {
-        std::free(text);
-        text = nullptr;
-        errorText[0] = '\0';
-        StdoutCapture capture;
-        int result = loadItemDocument(name.c_str(), &text, &itemId, errorText);
-        printed = capture.finish();
-        return result;
-    }
-
-    TempFolder folder;
-    Standin standin{DATA_DIR "/sample"};
-    char *text = nullptr;
-    int itemId = 0;
-    char errorText[ERROR_TEXT_SIZE] = "";
-    std::string printed;
-};
+using WindowsItemStoreTest = ItemStoreFixture;
 
 TEST_F(WindowsItemStoreTest, NamesWindowsTakesForSomethingElseAreRefusedUnsent) {
     for (const char *name : {"CON", "nul.json", "Aux", "COM1", "lpt1.txt", "a:b", "Copper Ore:stream",
