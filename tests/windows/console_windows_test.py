@@ -81,16 +81,8 @@ WINDOWS_ONLY_REFUSALS = ["CON", "nul.json", "Aux", "COM1", "lpt9.log", "a:b", "C
                          "trail ", "x|y", "what?", "star*"]
 
 
-class ConsoleDifferentialTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.work = tempfile.mkdtemp(prefix="shopping-console-")
-        cls.standin = wintest.Standin()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.standin.stop()
-        shutil.rmtree(cls.work, ignore_errors=True)
+class ConsoleDifferentialTest(wintest.StandinTestCase):
+    WORK_PREFIX = "shopping-console-"
 
     def prepare(self, folder, start, finished):
         if start.startswith("after:"):
@@ -165,17 +157,9 @@ class ConsoleDifferentialTest(unittest.TestCase):
                     self.assertNotEqual(linux["requests"], [])
 
 
-class ConsoleStreamsTest(unittest.TestCase):
+class ConsoleStreamsTest(wintest.StandinTestCase):
     """Where the Windows build's output goes: the terminal, a pipe, a file, and the
     console of a parent that started it without standard handles."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.standin = wintest.Standin()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.standin.stop()
 
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="shopping-streams-")

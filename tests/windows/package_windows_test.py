@@ -14,7 +14,6 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 import zipfile
 
@@ -85,16 +84,8 @@ def shortcut_working_folder(path):
     return None
 
 
-class PackageTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.work = tempfile.mkdtemp(prefix="shopping-packages-")
-        cls.standin = wintest.Standin()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.standin.stop()
-        shutil.rmtree(cls.work, ignore_errors=True)
+class PackageTest(wintest.StandinTestCase):
+    WORK_PREFIX = "shopping-packages-"
 
     def run_console(self, folder):
         run = wintest.run_in_pty([WINE_RUN, os.path.join(folder, "shopping-list.exe"), "Bronze Lamp", "3"],

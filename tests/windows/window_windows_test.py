@@ -64,18 +64,14 @@ def mul_div(value, numerator, denominator):
     return (2 * value * numerator + denominator) // (2 * denominator)
 
 
-class WindowTest(unittest.TestCase):
+class WindowTest(wintest.StandinTestCase):
+    WORK_PREFIX = "shopping-window-"
+
     @classmethod
     def setUpClass(cls):
         with open(os.path.join(path_of("TAVRO_WINE_SESSION"), "display")) as f:
             cls.display = ":" + f.read().strip()
-        cls.standin = wintest.Standin()
-        cls.work = tempfile.mkdtemp(prefix="shopping-window-")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.standin.stop()
-        shutil.rmtree(cls.work, ignore_errors=True)
+        super().setUpClass()
 
     def environment(self):
         env = wintest.program_environment(self.standin.url)

@@ -20,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 SOURCE = os.environ.get("TAVRO_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 SAMPLE = os.path.join(SOURCE, "data", "sample")
@@ -253,3 +254,17 @@ def sample_items():
             name, _, quantity = line.strip().rpartition(" ")
             items += [name, quantity]
     return items
+
+
+class StandinTestCase(unittest.TestCase):
+    """Tests that share one stand-in on the sample world and one scratch folder, `work`,
+    both removed after the last test (also when the set-up fails half-way)."""
+
+    WORK_PREFIX = "shopping-"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix=cls.WORK_PREFIX)
+        cls.addClassCleanup(shutil.rmtree, cls.work, ignore_errors=True)
+        cls.standin = Standin()
+        cls.addClassCleanup(cls.standin.stop)
