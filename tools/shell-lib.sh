@@ -16,8 +16,11 @@ install_missing_packages() {
     if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    $sudo_cmd apt-get update -qq
-    $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Another install may hold the package lock (two scripts at once): wait
+    # for it rather than fail.
+    local lock=(-o DPkg::Lock::Timeout=900)
+    $sudo_cmd apt-get "${lock[@]}" update -qq
+    $sudo_cmd apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # Waits up to $1 seconds for the command after it to succeed, trying every 50 ms;
