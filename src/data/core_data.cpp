@@ -12,11 +12,11 @@
 #include "data/cache_folder.h"
 #include "data/file_system.h"
 #include "data/http_client.h"
+#include "data/item_facts.h"
 #include "data/service.h"
 
 static const char CORE_DATA_FILE[] = "corvanedbcore";
 static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
-static const char INGREDIENTS_KEY[] = "\"ingredients\":";
 
 char *coreData = nullptr;
 
@@ -120,7 +120,7 @@ static bool takeCoreData(std::FILE *file, const char *path) {
         showFormatted("Error reading cache file for [%s].", path);
         return false;
     }
-    char *key = std::strstr(text, INGREDIENTS_KEY);
+    char *key = std::strstr(text, INGREDIENT_LIST_KEY);
     if (!key) {
         std::free(text);
         showFormatted("The CorvaneDB core data in %s holds no item names. Delete the file "
@@ -135,7 +135,7 @@ static bool takeCoreData(std::FILE *file, const char *path) {
 // Downloads the core data into a temporary file and moves it to `path`
 // only when the transfer completed and the text holds "ingredients":.
 static bool downloadCoreData(const char *path) {
-    std::string address = std::string(serviceBaseAddress()) + CORE_DATA_PATH;
+    std::string address = serviceBaseAddress() + CORE_DATA_PATH;
     if (!cacheFolderExists()) {
         showMessage("Cannot find the cache folder. Ensure the cache folder exists alongside "
                     "the program.");
@@ -156,7 +156,7 @@ static bool downloadCoreData(const char *path) {
     char *text = nullptr;
     std::size_t length = 0;
     int readResult = readWholeFile(download.file, &text, &length);
-    bool usable = readResult == 0 && std::strstr(text, INGREDIENTS_KEY) != nullptr;
+    bool usable = readResult == 0 && std::strstr(text, INGREDIENT_LIST_KEY) != nullptr;
     std::free(text);
     if (!usable) {
         discardCacheDownload(&download);

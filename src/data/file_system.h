@@ -16,8 +16,13 @@ enum FileOpenOutcome {
 };
 
 // Opens an existing file for reading in byte mode ("rb"). Null, with the
-// reason in *outcome, when it cannot.
+// reason in *outcome, when it cannot. Never waits for a writer (a pipe that
+// stands under the name is opened at once and then fails to be read whole).
 std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome);
+
+// What openFileForReading would find at `path` now, without opening it:
+// FILE_OPENED when a file stands there that may be read.
+FileOpenOutcome probeFileForReading(const char *path);
 
 // Creates a new file with a unique name beginning with `prefix` inside
 // `folder`, exclusively (it never opens a file that existed), and opens it
@@ -50,6 +55,10 @@ bool isPlatformFileName(const char *name);
 // the earlier one.
 void removeOnInterrupt(const char *path);
 void releaseOnInterrupt();
+
+// Keeps those interrupts off the calling thread (a worker thread), so that
+// the clean-up runs on the thread that arms it.
+void blockInterruptsOnThisThread();
 
 // The length of an open file that is an ordinary file on disk, taken by
 // seeking to its end and reading the position; the file is rewound after.

@@ -1,9 +1,12 @@
 // File operations on POSIX systems.
 #include "data/file_system.h"
 
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -13,11 +16,30 @@
 const char PATH_SEPARATOR = '/';
 
 std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome) {
-    std::FILE *file = std::fopen(path, "rb");
-    *outcome = file ? FILE_OPENED : errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
+    // Without O_NONBLOCK, opening a pipe would wait for a writer for ever.
+    int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        *outcome = errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
+        return nullptr;
+    }
+    int flags = fcntl(descriptor, F_GETFL);
+    std::FILE *file = flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0
+                          ? fdopen(descriptor, "rb")
+                          : nullptr;
+    if (!file) {
+        close(descriptor);
+        *outcome = FILE_UNREADABLE;
+        return nullptr;
+    }
+    *outcome = FILE_OPENED;
     // Files are read whole in one read: a stream buffer would only copy.
-    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+    std::setvbuf(file, nullptr, _IONBF, 0);
     return file;
+}
+
+FileOpenOutcome probeFileForReading(const char *path) {
+    if (access(path, R_OK) == 0) return FILE_OPENED;
+    return errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
 }
 
 std::FILE *createTemporaryFile(const char *folder, const char *prefix, char *path,
@@ -53,25 +75,36 @@ bool folderExists(const char *path) {
 bool isPlatformFileName(const char *) { return true; }
 
 // The file to remove on an interrupt. The handler may use only what is safe
-// in a signal handler: the path is in place before the flag says so.
+// in a signal handler: the path is in place before the flag says so (the
+// release store orders the copy before it, the handler's acquire load the
+// reads after it), and only the thread that arms it takes the signals.
 static char interruptedPath[4096];
-static volatile std::sig_atomic_t interruptArmed = 0;
+static std::atomic<int> interruptArmed{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the flag is read in a signal handler");
 static bool handlersInstalled = false;
+static const int INTERRUPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
 static void removeAndEnd(int signalNumber) {
-    if (interruptArmed) unlink(interruptedPath);
+    if (interruptArmed.load(std::memory_order_acquire)) unlink(interruptedPath);
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
 
+void blockInterruptsOnThisThread() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int signalNumber : INTERRUPT_SIGNALS) sigaddset(&blocked, signalNumber);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+}
+
 void removeOnInterrupt(const char *path) {
-    interruptArmed = 0;
+    interruptArmed.store(0, std::memory_order_release);
     std::size_t length = std::strlen(path);
     if (length >= sizeof interruptedPath) return;
     std::memcpy(interruptedPath, path, length + 1);
     if (!handlersInstalled) {
         handlersInstalled = true;
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        for (int signalNumber : INTERRUPT_SIGNALS) {
             struct sigaction action = {};
             struct sigaction previous = {};
             sigaction(signalNumber, nullptr, &previous);
@@ -81,10 +114,10 @@ void removeOnInterrupt(const char *path) {
             sigaction(signalNumber, &action, nullptr);
         }
     }
-    interruptArmed = 1;
+    interruptArmed.store(1, std::memory_order_release);
 }
 
-void releaseOnInterrupt() { interruptArmed = 0; }
+void releaseOnInterrupt() { interruptArmed.store(0, std::memory_order_release); }
 
 bool measureRegularFile(std::FILE *file, std::size_t *length) {
     struct stat status;

@@ -83,6 +83,20 @@ std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome) {
     return file;
 }
 
+FileOpenOutcome probeFileForReading(const char *path) {
+    std::wstring wide;
+    if (!systemPath(path, &wide)) return FILE_UNREADABLE;
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILE_MISSING
+                                                                               : FILE_UNREADABLE;
+    }
+    // A folder does not open as a file. (A file that its access rights keep
+    // closed still counts as opened here; the store's own open finds out.)
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? FILE_UNREADABLE : FILE_OPENED;
+}
+
 // Six characters for a temporary name that no other name of this process
 // had, and that another process is unlikely to be using.
 static std::string uniqueSuffix() {
@@ -182,6 +196,10 @@ void removeOnInterrupt(const char *path) {
 }
 
 void releaseOnInterrupt() { interruptArmed = false; }
+
+// The console's control handler has a thread of its own: nothing to keep
+// off other threads.
+void blockInterruptsOnThisThread() {}
 
 static char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 

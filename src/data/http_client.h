@@ -13,8 +13,10 @@ constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
 
 // Creates the client with its options: TLS checks, an automatic Referer on
 // redirects, every content encoding offered and decoded, redirects followed,
-// the transfer time limit and the User-Agent. Results are not examined:
-// without a client every fetch fails.
+// the transfer time limit and the User-Agent; and what the client library
+// needs to be used beside the worker threads of fetching ahead. Results are
+// not examined: without a client every fetch fails. Call it before any
+// other thread uses the network.
 void openHttpClient();
 
 // Downloads `url` (spaces escaped as "%20", nothing else) into `file`, which
@@ -39,9 +41,15 @@ HttpConnection *openHttpConnection();
 // Downloads `url` (spaces escaped as "%20") into *body, replacing what it
 // held. True when the transfer completed, whatever the HTTP status; false on
 // any transfer failure, when the address does not fit ESCAPE_BUFFER_SIZE,
-// and as soon as another thread sets *cancel.
+// and once another thread has set *cancel and woken the connection.
 bool fetchToMemory(HttpConnection *connection, const char *url, std::string *body,
                    const std::atomic<bool> *cancel);
 
-// Releases a connection; harmless for null.
+// Makes a fetch that runs on `connection` look at its cancel flag now, from
+// any thread, so that it ends without waiting for its name to be resolved
+// or its answer to come.
+void wakeHttpConnection(HttpConnection *connection);
+
+// Releases a connection, without waiting for a name lookup that a cancelled
+// fetch left running; harmless for null.
 void closeHttpConnection(HttpConnection *connection);

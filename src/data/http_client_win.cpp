@@ -454,6 +454,10 @@ bool fetchToMemory(HttpConnection *connection, const char *url, std::string *bod
     });
 }
 
+// A fetch looks at its cancel flag every CANCEL_POLL_MS while it waits, and
+// a request given up is closed without waiting for WinHTTP.
+void wakeHttpConnection(HttpConnection *) {}
+
 void closeHttpConnection(HttpConnection *connection) {
     if (!connection) return;
     closeClient(&connection->client);

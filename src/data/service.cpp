@@ -23,12 +23,11 @@ long transferTimeLimit() {
     return seconds >= 1 && seconds < httpTimeoutSeconds ? seconds : httpTimeoutSeconds;
 }
 
-const char *serviceBaseAddress() {
-    static std::string address;
+std::string serviceBaseAddress() {
     const char *configured = std::getenv("CORVANEDB_URL");
-    address = configured && *configured ? configured : CORVANEDB_DEFAULT_URL;
+    std::string address = configured && *configured ? configured : CORVANEDB_DEFAULT_URL;
     while (!address.empty() && address.back() == '/') address.pop_back();
-    return address.c_str();
+    return address;
 }
 
 bool escapeBlanks(const char *url, char *buffer, std::size_t bufferSize) {

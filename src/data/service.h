@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // The User-Agent header of every request.
 extern const char USER_AGENT[];
@@ -17,8 +18,9 @@ extern long httpTimeoutSeconds;
 long transferTimeLimit();
 
 // The web service's base address: CORVANEDB_URL when set, else the address
-// fixed at build time. No trailing slash.
-const char *serviceBaseAddress();
+// fixed at build time. No trailing slash. A generation takes it once, at its
+// start.
+std::string serviceBaseAddress();
 
 // Copies url into buffer with every blank replaced by "%20" and nothing else
 // changed. False when the result with its terminator does not fit.

@@ -9,11 +9,17 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "data/item_store.h"
-#include "data/text_reader.h"
+#include "recipe/generation.h"
 
 static const int MAX_YIELD = 127;
 
-MaterialTable materialTable = {};
+MaterialRecord *materialStorage = nullptr;
+
+MaterialRecord *allocMaterialStorage() {
+    return static_cast<MaterialRecord *>(std::calloc(MATERIAL_TABLE_ROWS, sizeof(MaterialRecord)));
+}
+
+void freeMaterialStorage(MaterialRecord *rows) { std::free(rows); }
 
 static void forgetNameIndex(MaterialTable *table) {
     table->nameIndex.clear();
@@ -35,49 +41,18 @@ MaterialRecord *findMaterialRow(MaterialTable *table, const char *name) {
     return nullptr;
 }
 
-void allocMaterialTable(MaterialTable *table) {
-    table->rows =
-        static_cast<MaterialRecord *>(std::calloc(MATERIAL_TABLE_ROWS, sizeof(MaterialRecord)));
+void clearMaterialTable(MaterialTable *table, MaterialRecord *rows) {
+    table->rows = rows;
+    if (rows)
+        std::memset(static_cast<void *>(rows), 0, sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
     table->rowCount = 0;
     table->nextSequence = 0;
     forgetNameIndex(table);
 }
 
-void freeMaterialTable(MaterialTable *table) {
-    std::free(table->rows);
-    table->rows = nullptr;
-    table->rowCount = 0;
-    table->nextSequence = 0;
-    forgetNameIndex(table);
-}
-
-void clearMaterialTable(MaterialTable *table) {
-    if (!table->rows) allocMaterialTable(table);
-    if (table->rows)
-        std::memset(static_cast<void *>(table->rows), 0,
-                    sizeof(MaterialRecord) * MATERIAL_TABLE_ROWS);
-    table->rowCount = 0;
-    table->nextSequence = 0;
-    forgetNameIndex(table);
-}
-
-bool readRecipeYield(const char *document, int *yield) {
-    TextRegion whole = regionOfText(document);
-    TextRegion head = whole;
-    if (const char *ingredients = findInRegion(whole, "\"ingredients\"")) head.end = ingredients;
-    const char *key = findInRegion(head, ",\"yield\":");
-    if (!key) {
-        *yield = 1;
-        return true;
-    }
-    char value[VALUE_BUFFER_SIZE];
-    if (!readValue(whole, key, ",\"yield\":", ',', value, sizeof value)) return false;
-    *yield = convertNumber(value);
-    return true;
-}
-
-int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable *table,
-                char *errorText) {
+int addMaterial(int itemId, const char *name, int depth, int job, Generation *generation) {
+    MaterialTable *table = &generation->table;
+    char *errorText = generation->errorText;
     int result = checkItemNameLength(name, errorText);
     if (result != RESULT_OK) return result;
     if (table->rowCount >= MATERIAL_TABLE_ROWS) {
@@ -90,24 +65,23 @@ int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable 
     std::snprintf(row->name, sizeof row->name, "%s", name);
     row->sequence = static_cast<std::uint16_t>(table->nextSequence++);
     row->depth = static_cast<std::int8_t>(depth);
-    ItemDocumentView document;
-    result = viewItemDocument(name, &document, nullptr, errorText);
+    std::shared_ptr<ItemDocument> document;
+    result = lookupItemDocument(&generation->store, name, &document, errorText);
     if (result != RESULT_OK) return result;
-    int yield = 0;
-    if (!readRecipeYield(document.text, &yield)) {
+    const ItemFacts &facts = itemFacts(document.get());
+    if (facts.yieldUnterminated) {
         reportTemplateChanged("1", errorText);
         result = RESULT_UNEXPECTED_DOCUMENT;
-    } else if (yield == 0) {
+    } else if (facts.yield == 0) {
         result = RESULT_UNEXPECTED_DOCUMENT;
-    } else if (yield < 0 || yield > MAX_YIELD) {
-        reportFailure(errorText, "Unsupported recipe yield %d for [%s] (1 to %d).\n", yield,
+    } else if (facts.yield < 0 || facts.yield > MAX_YIELD) {
+        reportFailure(errorText, "Unsupported recipe yield %d for [%s] (1 to %d).\n", facts.yield,
                       name, MAX_YIELD);
         result = RESULT_UNEXPECTED_DOCUMENT;
     } else {
-        row->yield = static_cast<std::int8_t>(yield);
+        row->yield = static_cast<std::int8_t>(facts.yield);
         row->job = static_cast<std::int8_t>(job);
-        if (settings.verbose) std::printf("New material %d [%s]\n", itemId, row->name);
+        if (generation->settings.verbose) std::printf("New material %d [%s]\n", itemId, row->name);
     }
-    releaseItemDocumentView(&document);
     return result;
 }

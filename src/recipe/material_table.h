@@ -26,11 +26,21 @@ struct MaterialRecord {
     std::int8_t isGear;            // 1 when the item is equipment
 };
 
-// The table: its storage, the rows in use, the creation counter and an
-// index of the rows by name. Rows 0 to rowCount - 1 are in use; during a
-// generation they are only appended and updated, never removed or moved.
+// The rows' storage of the process: MATERIAL_TABLE_ROWS zero-filled rows,
+// allocated at start-up and freed at tear-down; null before and after.
+extern MaterialRecord *materialStorage;
+
+// Allocates zero-filled storage for MATERIAL_TABLE_ROWS rows (null when it
+// cannot be had); freeMaterialStorage releases it, harmless for null.
+MaterialRecord *allocMaterialStorage();
+void freeMaterialStorage(MaterialRecord *rows);
+
+// One generation's table: the storage it fills, the rows in use, the
+// creation counter and an index of the rows by name. Rows 0 to rowCount - 1
+// are in use; during a generation they are only appended and updated, never
+// removed or moved.
 struct MaterialTable {
-    MaterialRecord *rows; // MATERIAL_TABLE_ROWS zero-filled rows, or null
+    MaterialRecord *rows; // MATERIAL_TABLE_ROWS rows, or null
     int rowCount;         // rows in use
     int nextSequence;     // creation number that the next row takes
     // Rows by name, covering rows 0 to indexedRows - 1; kept up to date by
@@ -39,32 +49,19 @@ struct MaterialTable {
     int indexedRows;
 };
 
-// The process's one table, allocated at start-up and freed at tear-down.
-extern MaterialTable materialTable;
-
-// Allocates the zero-filled storage; rowCount and nextSequence start at 0.
-void allocMaterialTable(MaterialTable *table);
-
-// Releases the storage and forgets every row; harmless when there is none.
-void freeMaterialTable(MaterialTable *table);
-
-// Prepares the table for a new generation: every row zero, no row in use,
-// the creation counter back at 0. Allocates the storage when there is none.
-void clearMaterialTable(MaterialTable *table);
-
-// Appends a row for `name` at depth `depth` with job `job`, reading the
-// recipe's yield from the item's document. The new row is row
-// rowCount - 1 whatever the result. Returns RESULT_OK, the store's code, or
-// RESULT_UNEXPECTED_DOCUMENT when the yield cannot be read or is outside 1
-// to 127. A name that cannot be a row (too long) and a full table are
-// refused before a row is taken.
-int addMaterial(int itemId, const char *name, int depth, int job, MaterialTable *table,
-                char *errorText);
+// Prepares the table over `rows` for a new generation: every row zero, no
+// row in use, the creation counter back at 0.
+void clearMaterialTable(MaterialTable *table, MaterialRecord *rows);
 
 // The first row in use whose name equals `name`, or null.
 MaterialRecord *findMaterialRow(MaterialTable *table, const char *name);
 
-// Reads the recipe yield of a document: the number behind the first
-// ,"yield": before the first "ingredients" (1 when there is none). False
-// when no ',' ends the value (*yield untouched).
-bool readRecipeYield(const char *document, int *yield);
+struct Generation;
+
+// Appends a row for `name` at depth `depth` with job `job` to the
+// generation's table, reading the recipe's yield from the item's document.
+// The new row is row rowCount - 1 whatever the result. Returns RESULT_OK, the
+// store's code, or RESULT_UNEXPECTED_DOCUMENT when the yield cannot be read
+// or is outside 1 to 127. A name that cannot be a row (too long) and a full
+// table are refused before a row is taken. `itemId` is only printed.
+int addMaterial(int itemId, const char *name, int depth, int job, Generation *generation);

@@ -8,7 +8,7 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "list/report.h"
-#include "recipe/material_table.h"
+#include "recipe/generation.h"
 #include "shell/generation_run.h"
 
 static const char VERSION_TEXT[] = "Alpha 7";
@@ -80,12 +80,15 @@ void runCommandLine(int argc, char **argv) {
         int quantity = i + 1 < argc && isDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
         items.push_back({argv[i], quantity});
     }
+    Generation generation;
+    openGeneration(&generation, settings, materialStorage, nullptr);
     std::size_t failedItem = 0;
-    int result = runGeneration(&materialTable, items, nullptr, nullptr, &failedItem);
+    int result = runGeneration(&generation, items, nullptr, &failedItem);
     if (result != RESULT_OK) {
         std::printf("Error %d\n", result);
-        return;
+    } else {
+        std::printf("\n");
+        printConsoleList(&generation.table, settings.omitCrystals, settings.verbose);
     }
-    std::printf("\n");
-    printConsoleList(&materialTable, settings.omitCrystals, settings.verbose);
+    closeGeneration(&generation);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "base/messages.h"
 #include "base/process_state.h"
 #include "data/core_data.h"
 #include "data/http_client.h"
@@ -16,8 +17,9 @@ int runProgram(int argc, char **argv) {
     bool windowSystemReady = windowMode ? openWindowMode(argc, argv) : true;
     if (!windowMode) openConsoleMessageBoxes(argc, argv);
     openHttpClient();
-    allocMaterialTable(&materialTable);
-    if (windowSystemReady && loadCoreData()) {
+    materialStorage = allocMaterialStorage();
+    if (!materialStorage) showMessage("Not enough memory for the shopping list.");
+    if (windowSystemReady && materialStorage && loadCoreData()) {
         if (windowMode)
             runWindowDialog();
         else
@@ -26,7 +28,8 @@ int runProgram(int argc, char **argv) {
     std::fflush(stdout);
     if (!windowMode) detachConsole();
     closeHttpClient();
-    freeMaterialTable(&materialTable);
+    freeMaterialStorage(materialStorage);
+    materialStorage = nullptr;
     freeCoreData();
     closeWindowLayer();
     return 0;

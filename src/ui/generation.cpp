@@ -8,7 +8,7 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "list/report.h"
-#include "recipe/material_table.h"
+#include "recipe/generation.h"
 #include "shell/generation_run.h"
 
 static bool running = false;
@@ -92,10 +92,10 @@ static void showProgress(GenerationControls &controls, int value) {
 }
 
 // Expands the lines in order with the progress after each one. Returns the
-// shopping-list box's error text, or an empty text when every line was
-// expanded (the table then holds the sorted rows).
+// shopping-list box's text: the sorted list, or the first error.
 static std::string expandLines(GenerationControls &controls,
-                               const std::vector<std::string_view> &lines, int lineTotal) {
+                               const std::vector<std::string_view> &lines, int lineTotal,
+                               bool *completed) {
     // The lines up to the first one without an item name are expanded; that
     // line, when there is one, ends the generation after them.
     std::vector<std::string> names;
@@ -112,15 +112,30 @@ static std::string expandLines(GenerationControls &controls,
         }
         items.push_back({names.back().c_str(), quantity});
     }
+    // The window has no verbose mode: a generation of the dialog runs
+    // without it, whatever the process's settings say.
+    Settings generationSettings = settings;
+    generationSettings.verbose = false;
     std::string errorText(ERROR_TEXT_SIZE, '\0');
+    Generation generation;
+    openGeneration(&generation, generationSettings, materialStorage, errorText.data());
     std::size_t failed = 0;
     int result = runGeneration(
-        &materialTable, items, errorText.data(),
+        &generation, items,
         [&](std::size_t done) { showProgress(controls, progressValue(static_cast<int>(done), lineTotal)); },
         &failed);
-    if (result != RESULT_OK) return recipeErrorLine(names[failed], errorText.c_str(), result);
-    if (nameless < lines.size()) return missingNameErrorLine(lines[nameless]);
-    return {};
+    std::string text;
+    *completed = false;
+    if (result != RESULT_OK) {
+        text = recipeErrorLine(names[failed], errorText.c_str(), result);
+    } else if (nameless < lines.size()) {
+        text = missingNameErrorLine(lines[nameless]);
+    } else {
+        text = formatDialogList(&generation.table, generationSettings.omitCrystals);
+        *completed = true;
+    }
+    closeGeneration(&generation);
+    return text;
 }
 
 void generateShoppingList(GenerationControls &controls) {
@@ -150,13 +165,9 @@ void generateShoppingList(GenerationControls &controls) {
     int lineTotal = static_cast<int>(lines.size()) + 1;
     showProgress(controls, progressValue(0, lineTotal));
 
-    std::string failure = expandLines(controls, lines, lineTotal);
-    if (failure.empty()) {
-        controls.setListText(formatDialogList(&materialTable, settings.omitCrystals));
-        controls.untickBox(IDC_REFRESH_CACHE);
-    } else {
-        controls.setListText(failure);
-    }
+    bool completed = false;
+    controls.setListText(expandLines(controls, lines, lineTotal, &completed));
+    if (completed) controls.untickBox(IDC_REFRESH_CACHE);
     controls.setButtonCaption(GENERATE_CAPTION);
 }
 

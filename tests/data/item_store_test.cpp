@@ -169,51 +169,22 @@ TEST_F(ItemStoreTest, TextIsCutBeforeRelatedButTheFileKeepsIt) {
     EXPECT_EQ(readFile("cache/Thing"), document);
 }
 
-TEST(ChooseSearchResult, AnswersAndTheirChoice) {
-    struct Row {
-        const char *answer;
-        bool chosen;
-        int id;
-    } rows[] = {
-        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Aetherial Ring\"},{\"type\":\"item\",\"id\":\"12\",\"n\":\"Ring\"}]", true, 12},
-        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"aetherial Ring\"},{\"type\":\"item\",\"id\":\"12\",\"n\":\"Ring\"}]", true, 11},
-        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Ring\"}]", true, 11},
-        {"[{\"type\":\"item\",\"id\":\"11\",\"x\":\"Ring\"}]", false, 0},
-        {"[{\"type\":\"npc\",\"id\":\"11\",\"n\":\"Ring\"}]", false, 0},
-        {"[{\"type\":\"item\",\"id\":\"11\",\"n\":\"Aetherial Ring\"}]", false, 0},
-        {"{\"n\":\"x\"}{\"type\":\"item\",\"id\":\"11", false, 0},
-        {"{\"n\":\"x\"}{\"type\":\"item\",\"id\":\" 12x\"", true, 12},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.answer);
-        int id = 0;
-        EXPECT_EQ(chooseSearchResult(row.answer, &id), row.chosen);
-        EXPECT_EQ(id, row.id);
-    }
-}
-
-
 TEST_F(ItemStoreTest, RefreshingDownloadsOncePerGenerationUnlessVerbose) {
     settings.refreshCache = true;
     for (bool verbose : {false, true}) {
         SCOPED_TRACE(verbose ? "verbose: at every visit" : "once per generation");
         settings.verbose = verbose;
         standin.clearLog();
-        startRememberingDocuments();
         ASSERT_EQ(load("Copper Ore"), RESULT_OK);
-        ASSERT_EQ(load("Copper Ore"), RESULT_OK);
-        stopRememberingDocuments();
+        ASSERT_EQ(loadAgain("Copper Ore"), RESULT_OK);
         EXPECT_EQ(standin.requests().size(), verbose ? 4u : 2u);
     }
     // A new generation downloads it again.
     settings.verbose = false;
     standin.clearLog();
-    startRememberingDocuments();
     ASSERT_EQ(load("Copper Ore"), RESULT_OK);
-    stopRememberingDocuments();
     EXPECT_EQ(standin.requests().size(), 2u);
 }
-
 
 // Lookups refused before a request is sent or a cache file is made: each
 // in a folder of its own, set up by `prepare`.

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     resetProcessState();
     if (!coreData && !loadCoreData()) __builtin_trap();
-    clearMaterialTable(&materialTable);
+    if (!materialStorage) materialStorage = allocMaterialStorage();
     std::vector<std::string> arguments = {"shopping-list"};
     std::string current;
     for (std::size_t i = 0; i < size && arguments.size() < 40; ++i) {

@@ -15,7 +15,7 @@
 #include "fuzz_support.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
-#include "recipe/material_table.h"
+#include "recipe/generation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     enterFuzzFolder();
@@ -32,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (writeCacheFile(name, parts[i]) && requested.empty()) requested = name;
     }
     if (requested.empty()) requested = "Item1";
+    static MaterialRecord *storage = allocMaterialStorage();
     char errorText[ERROR_TEXT_SIZE];
+    Generation generation;
     for (int options = 0; options < 8; ++options) {
         resetProcessState();
         settings.dontCraftSoldItems = options & 1;
@@ -40,24 +42,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         settings.craftMaterialGear = options & 4;
         settings.verbose = options == 7;
         settings.omitCrystals = options & 1;
-        clearMaterialTable(&materialTable);
         errorText[0] = '\0';
-        int result = expandItem(requested.c_str(), &materialTable, 3, 0, errorText);
-        if (result == 0) result = expandItem(requested.c_str(), &materialTable, 1, 0, errorText);
-        if (materialTable.rowCount < 0 || materialTable.rowCount > MATERIAL_TABLE_ROWS) std::abort();
-        for (int i = 0; i < materialTable.rowCount; ++i)
-            if (result == 0 && materialTable.rows[i].yield < 1) std::abort();
+        openGeneration(&generation, settings, storage, errorText);
+        MaterialTable &table = generation.table;
+        int result = expandItem(requested.c_str(), &generation, 3, 0);
+        if (result == 0) result = expandItem(requested.c_str(), &generation, 1, 0);
+        if (table.rowCount < 0 || table.rowCount > MATERIAL_TABLE_ROWS) std::abort();
+        for (int i = 0; i < table.rowCount; ++i)
+            if (result == 0 && table.rows[i].yield < 1) std::abort();
         if (result == 0) {
-            sortMaterials(&materialTable);
-            printConsoleList(&materialTable, settings.omitCrystals, settings.verbose);
-            formatDialogList(&materialTable, settings.omitCrystals);
+            sortMaterials(&table);
+            printConsoleList(&table, settings.omitCrystals, settings.verbose);
+            formatDialogList(&table, settings.omitCrystals);
         }
+        closeGeneration(&generation);
     }
-    clearMaterialTable(&materialTable);
-    addMaterial(1, requested.c_str(), 1, 2, &materialTable, errorText);
+    openGeneration(&generation, settings, storage, errorText);
+    addMaterial(1, requested.c_str(), 1, 2, &generation);
     char *text = nullptr;
     int itemId = 0;
-    if (loadItemDocument(requested.c_str(), &text, &itemId, errorText) == 0) std::free(text);
+    if (loadItemDocument(&generation.store, requested.c_str(), &text, &itemId, errorText) == 0)
+        std::free(text);
+    closeGeneration(&generation);
     freeCoreData();
     return 0;
 }

@@ -12,31 +12,36 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "data/core_data.h"
-#include "data/item_store.h"
+#include "recipe/generation.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
+#include "support/test_generation.h"
 
 namespace {
 
 class ExpansionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetProcessState();
-        allocMaterialTable(&table);
         coreData = strdup("\"ingredients\":{\"4\":{\"name\":\"N\"},\"77\":{\"name\":\"Core Only\"}}");
     }
     void TearDown() override {
         freeCoreData();
-        freeMaterialTable(&table);
+        resetProcessState();
     }
 
-    // Expands one requested item; what it printed is kept in `printed`.
+    // Expands one requested item in the generation, with the process's
+    // settings as they are now; what it printed is kept in `printed`.
     int expand(const std::string &name, int crafts) {
+        run.takeSettings();
         StdoutCapture capture;
-        int result = expandItem(name.c_str(), &table, crafts, 0, errorText);
+        int result = expandItem(name.c_str(), &run.generation, crafts, 0);
         printed = capture.finish();
         return result;
     }
+
+    // A fresh generation for the next case: an empty table, and the cache
+    // files read anew.
+    void clearTable() { run.reopen(); }
 
     const MaterialRecord *row(const std::string &name) const {
         for (int i = 0; i < table.rowCount; ++i)
@@ -45,9 +50,10 @@ protected:
     }
 
     TempFolder folder;
-    MaterialTable table{};
+    TestGeneration run;
+    MaterialTable &table = run.generation.table;
     int &rowCount = table.rowCount;
-    char errorText[ERROR_TEXT_SIZE] = "";
+    char *errorText = run.errorText;
     std::string printed;
 };
 
@@ -127,7 +133,7 @@ TEST_F(ExpansionTest, RequestedItemAddsItsIngredientsOnly) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        clearMaterialTable(&table);
+        clearTable();
         ASSERT_EQ(expand(row.item, row.crafts), RESULT_OK);
         EXPECT_EQ(printed, row.dots);
         expectRows(table, row.rows);
@@ -195,8 +201,7 @@ TEST_F(ExpansionTest, TemplateReportsAndTheirResults) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         cacheDocument("X", row.document);
-        rowCount = 0;
-        errorText[0] = '\0';
+        clearTable();
         EXPECT_EQ(expand("X", 1), row.result);
         std::string line = std::string("CorvaneDB template changed. Message: [") + row.report + "].\n";
         EXPECT_EQ(printed, "." + line);
@@ -254,7 +259,7 @@ TEST_F(ExpansionTest, MerchantRulesDecideCraftOrBuy) {
         cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{41, 2, "Sold"}}));
         cacheDocument("Sold", itemDocument("Sold", 41, c.soldFields, 3, 1, {{42, 1, "Part"}}));
         cacheDocument("Part", itemDocument("Part", 42));
-        clearMaterialTable(&table);
+        clearTable();
         settings.dontCraftSoldItems = c.dontCraft;
         settings.craftBeastTribeItems = c.craftBeastTribe;
         settings.craftMaterialGear = c.craftGear;
@@ -318,7 +323,7 @@ TEST_F(ExpansionTest, SourceComesFromNodesZonesAndVendors) {
     for (const SourceCase &c : cases) {
         SCOPED_TRACE(c.label);
         cacheDocument("Thing", itemDocument("Thing", 43, c.fields, c.job, 1, {}, c.partials));
-        clearMaterialTable(&table);
+        clearTable();
         ASSERT_EQ(expand("Top", 1), RESULT_OK);
         ASSERT_EQ(rowCount, 1);
         EXPECT_EQ(table.rows[0].source, c.source);
@@ -375,23 +380,21 @@ TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading
     std::string plainLines = printed;
     std::vector<MaterialRecord> plainRows(table.rows, table.rows + rowCount);
 
-    clearMaterialTable(&table);
-    startRememberingDocuments();
+    run.reopen();
     ASSERT_EQ(expand("K", 3), RESULT_OK);
     // L and N are known now: their files are not read again.
     std::remove("cache/L");
     std::remove("cache/N");
     ASSERT_EQ(expand("P", 1), RESULT_OK);
-    stopRememberingDocuments();
     EXPECT_EQ(printed, plainLines);
     ASSERT_EQ(rowCount, static_cast<int>(plainRows.size()));
     for (int i = 0; i < rowCount; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(std::memcmp(&table.rows[i], &plainRows[i], sizeof(MaterialRecord)), 0);
     }
-    // Once stopped, the store looks for the files again: L is gone, and
-    // without a client the download fails.
-    rowCount = 0;
+    // A new generation looks for the files again: L is gone, and without a
+    // client the download fails.
+    run.reopen();
     EXPECT_EQ(expand("P", 1), RESULT_WEB_ERROR);
 }
 

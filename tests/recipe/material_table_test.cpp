@@ -1,4 +1,4 @@
-// Adding rows to the material table and reading recipe yields.
+// Adding rows to the material table, with the yields of their documents.
 #include "recipe/material_table.h"
 
 #include <gtest/gtest.h>
@@ -10,52 +10,25 @@
 #include "base/process_state.h"
 #include "base/result.h"
 #include "support/temp_folder.h"
+#include "support/test_generation.h"
 
 namespace {
 
-TEST(ReadRecipeYield, YieldRegionAndDelimiter) {
-    struct Row {
-        const char *document;
-        bool readable;
-        int yield;
-    } rows[] = {
-        {"{\"id\":\"1\",\"yield\":3,\"ingredients\":[]}", true, 3},
-        {"{\"id\":\"1\",\"ingredients\":[],\"yield\":3,}", true, 1},    // only after "ingredients"
-        {"{\"id\":\"1\",\"x\":1,\"yield\":4,\"z\":1}", true, 4},          // no "ingredients": whole text
-        {"{\"id\":\"1\",\"yield\":0,\"ingredients\":[]}", true, 0},
-        {"{\"id\":\"1\",\"yield\":x,\"ingredients\":[]}", true, 0},
-        {"{\"id\":\"1\",\"yield\":5}", false, 0},                        // no ',' behind the value
-        {"{\"id\":\"1\",\"yield\":5}\"ingredients\"", false, 0},
-        {"{\"id\":\"1\",\"yield\":7}\"ingredients\",", true, 7},          // ',' searched in the whole text
-        {"{\"yield\":2,\"id\":\"1\"}", true, 1},                          // key needs its leading ','
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.document);
-        int yield = -99;
-        EXPECT_EQ(readRecipeYield(row.document, &yield), row.readable);
-        if (row.readable) {
-            EXPECT_EQ(yield, row.yield);
-        }
-    }
-}
-
 class AddMaterialTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetProcessState();
-        allocMaterialTable(&table);
-    }
-    void TearDown() override { freeMaterialTable(&table); }
+    void TearDown() override { resetProcessState(); }
     int add(const std::string &name, int depth = 2, int job = 4) {
+        run.takeSettings();
         StdoutCapture capture;
-        int result = addMaterial(77, name.c_str(), depth, job, &table, errorText);
+        int result = addMaterial(77, name.c_str(), depth, job, &run.generation);
         printed = capture.finish();
         return result;
     }
     TempFolder folder;
-    MaterialTable table{};
+    TestGeneration run;
+    MaterialTable &table = run.generation.table;
     int &rowCount = table.rowCount;
-    char errorText[ERROR_TEXT_SIZE] = "";
+    char *errorText = run.errorText;
     std::string printed;
 };
 
@@ -77,7 +50,7 @@ TEST_F(AddMaterialTest, YieldsAndTheirResults) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.yieldText);
         writeFile("cache/Item", std::string("{\"id\":\"5\",\"yield\":") + row.yieldText + "}");
-        errorText[0] = '\0';
+        run.reopen();
         int before = rowCount;
         EXPECT_EQ(add("Item"), row.result);
         EXPECT_EQ(rowCount, before + 1);
@@ -134,7 +107,7 @@ TEST_F(AddMaterialTest, FindingRowsByNameAndClearingForANewGeneration) {
     std::swap(table.rows[0], table.rows[1]);
     EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[0]);
     EXPECT_EQ(findMaterialRow(&table, "A"), &table.rows[1]);
-    clearMaterialTable(&table);
+    clearMaterialTable(&table, run.storage);
     EXPECT_EQ(rowCount, 0);
     EXPECT_EQ(table.nextSequence, 0);
     EXPECT_STREQ(table.rows[0].name, "");

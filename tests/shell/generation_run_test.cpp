@@ -12,6 +12,7 @@
 #include "base/result.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
+#include "support/test_generation.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ class GenerationRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetProcessState();
-        allocMaterialTable(&table);
         // K needs 2 L and 1 M; L yields 3 and needs 1 N; Z needs 1 Y.
         cacheDocument("K", itemDocument("K", 1, "", 1, 1, {{2, 2, "L"}, {3, 1, "M"}}));
         cacheDocument("L", itemDocument("L", 2, "", 2, 3, {{4, 1, "N"}}));
@@ -33,14 +33,17 @@ protected:
         // A document whose id is 0: result 3 without any message.
         cacheDocument("Idless", "{\"item\":{\"name\":\"Idless\",\"x\":1}}");
     }
-    void TearDown() override { freeMaterialTable(&table); }
-
-    // Runs a generation and keeps the callback's counts and the output.
+    // Runs a generation (the rows stay for a look) and keeps the callback's
+    // counts and the output.
     int run(const std::vector<RequestedItem> &items, char *errorText = nullptr) {
         done.clear();
         StdoutCapture capture;
-        int result = runGeneration(&table, items, errorText,
+        Generation generation;
+        openGeneration(&generation, settings, storage.storage, errorText);
+        int result = runGeneration(&generation, items,
                                    [this](std::size_t count) { done.push_back(count); }, &failed);
+        table = generation.table;
+        closeGeneration(&generation);
         printed = capture.finish();
         return result;
     }
@@ -52,6 +55,7 @@ protected:
     }
 
     TempFolder folder;
+    TestGeneration storage;
     MaterialTable table{};
     std::vector<std::size_t> done;
     std::size_t failed = 99;

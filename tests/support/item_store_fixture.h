@@ -19,27 +19,39 @@ protected:
     void SetUp() override {
         resetProcessState();
         openHttpClient();
+        openItemStore(&store, &settings);
     }
     void TearDown() override {
+        closeItemStore(&store);
         closeHttpClient();
         std::free(text);
     }
 
-    // Loads the document of `name`: its text in `text`, its id in `itemId`
-    // (12345 when none was given), what was printed in `printed`.
+    // Loads the document of `name` as the first lookup of a generation: its
+    // text in `text`, its id in `itemId` (12345 when none was given), what
+    // was printed in `printed`. The store takes the service address and the
+    // process's settings as they are now.
     int load(const std::string &name) {
+        closeItemStore(&store);
+        openItemStore(&store, &settings);
+        return loadAgain(name);
+    }
+
+    // Loads it again in the same generation.
+    int loadAgain(const std::string &name) {
         std::free(text);
         text = nullptr;
         itemId = 12345;
         errorText[0] = '\0';
         StdoutCapture capture;
-        int result = loadItemDocument(name.c_str(), &text, &itemId, errorText);
+        int result = loadItemDocument(&store, name.c_str(), &text, &itemId, errorText);
         printed = capture.finish();
         return result;
     }
 
     TempFolder folder;
     Standin standin{DATA_DIR "/sample"};
+    ItemStore store{};
     char *text = nullptr;
     int itemId = 0;
     char errorText[ERROR_TEXT_SIZE] = "";

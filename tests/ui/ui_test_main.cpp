@@ -14,9 +14,9 @@ int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     httpTimeoutSeconds = 20;
     openHttpClient();
-    allocMaterialTable(&materialTable);
+    materialStorage = allocMaterialStorage();
     int result = RUN_ALL_TESTS();
-    freeMaterialTable(&materialTable);
+    freeMaterialStorage(materialStorage);
     closeHttpClient();
     return result;
 }

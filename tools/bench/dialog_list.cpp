@@ -29,7 +29,7 @@ int main(int argc, char **argv) {
     int appArgc = 1;
     QApplication application(appArgc, argv);
     openHttpClient();
-    allocMaterialTable(&materialTable);
+    materialStorage = allocMaterialStorage();
     if (!loadCoreData()) return 1;
     {
         MainDialog dialog;
@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
         out << text;
     }
     freeCoreData();
-    freeMaterialTable(&materialTable);
+    freeMaterialStorage(materialStorage);
     closeHttpClient();
     return 0;
 }

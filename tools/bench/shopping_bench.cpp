@@ -27,7 +27,7 @@
 #include "list/report.h"
 #include "read_once_floor.h"
 #include "recipe/expansion.h"
-#include "recipe/material_table.h"
+#include "recipe/generation.h"
 #include "shell/command_line.h"
 
 namespace {
@@ -108,21 +108,23 @@ private:
     int saved;
 };
 
-void clearTable(int) { clearMaterialTable(&materialTable); }
+MaterialTable lastTable; // the rows of the last expandList, in materialStorage
 
 // One whole warm generation as runCommandLine does it (one expandItem per
-// line at depth 0, inside the store's document memory when there is one);
-// the row count, or -1.
-int expandList() {
+// line at depth 0, in one generation); the row count, or -1. With `sort`,
+// the rows are sorted as the front ends do.
+int expandList(bool sort = false) {
     int result = 0;
-    materialTable.rowCount = 0;
-    startRememberingDocuments();
+    Generation generation;
+    openGeneration(&generation, settings, materialStorage, nullptr);
     for (const Request &request : requests) {
-        result = expandItem(request.name.c_str(), &materialTable, request.quantity, 0, nullptr);
+        result = expandItem(request.name.c_str(), &generation, request.quantity, 0);
         if (result != 0) break;
     }
-    stopRememberingDocuments();
-    return result == 0 ? materialTable.rowCount : -1;
+    if (result == 0 && sort) sortMaterials(&generation.table);
+    lastTable = generation.table;
+    closeGeneration(&generation);
+    return result == 0 ? lastTable.rowCount : -1;
 }
 
 // ------------------------------------------------------------------ floor
@@ -147,12 +149,15 @@ void BM_LoadEachDocumentOnce(benchmark::State &state) {
     long long loaded = 0;
     for (auto _ : state) {
         loaded = 0;
+        ItemStore store;
+        openItemStore(&store, &settings);
         for (const std::string &name : documentNames) {
             char *text = nullptr;
             int id = 0;
-            if (loadItemDocument(name.c_str(), &text, &id, nullptr) == 0) ++loaded;
+            if (loadItemDocument(&store, name.c_str(), &text, &id, nullptr) == 0) ++loaded;
             std::free(text);
         }
+        closeItemStore(&store);
     }
     if (loaded != static_cast<long long>(documentNames.size()))
         state.SkipWithError("a document could not be loaded");
@@ -240,7 +245,6 @@ void BM_WarmExpansion(benchmark::State &state) {
     {
         QuietStdout quiet;
         for (auto _ : state) {
-            clearTable(MATERIAL_TABLE_ROWS);
             rowCount = expandList();
             if (rowCount < 0) break;
         }
@@ -263,9 +267,7 @@ void BM_WarmRun(benchmark::State &state) {
                 rowCount = -1;
                 break;
             }
-            clearTable(MATERIAL_TABLE_ROWS);
-            rowCount = expandList();
-            if (rowCount >= 0) sortMaterials(&materialTable);
+            rowCount = expandList(true);
             freeCoreData();
             if (rowCount < 0) break;
         }
@@ -287,7 +289,6 @@ void BM_SortMaterials(benchmark::State &state) {
     int rowCount = 0;
     {
         QuietStdout quiet;
-        clearTable(MATERIAL_TABLE_ROWS);
         rowCount = expandList();
     }
     freeCoreData();
@@ -295,12 +296,12 @@ void BM_SortMaterials(benchmark::State &state) {
         state.SkipWithError("the expansion failed");
         return;
     }
-    std::vector<MaterialRecord> unsorted(materialTable.rows, materialTable.rows + rowCount);
+    std::vector<MaterialRecord> unsorted(lastTable.rows, lastTable.rows + rowCount);
     for (auto _ : state) {
         state.PauseTiming();
-        std::memcpy(materialTable.rows, unsorted.data(), sizeof(MaterialRecord) * unsorted.size());
+        std::memcpy(lastTable.rows, unsorted.data(), sizeof(MaterialRecord) * unsorted.size());
         state.ResumeTiming();
-        sortMaterials(&materialTable);
+        sortMaterials(&lastTable);
     }
     state.counters["rows"] = rowCount;
 }
@@ -322,11 +323,11 @@ int main(int argc, char **argv) {
     floorFiles = listFloorFiles(CACHE_FOLDER);
     readDocumentIds();
     resetProcessState();
-    allocMaterialTable(&materialTable);
+    materialStorage = allocMaterialStorage();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    freeMaterialTable(&materialTable);
+    freeMaterialStorage(materialStorage);
     return 0;
 }
