@@ -77,9 +77,9 @@ add_executable(shopping-list WIN32
 target_link_libraries(shopping-list PRIVATE shopping_ui_win shopping_core)
 target_link_options(shopping-list PRIVATE -municode)
 # The resource script finds its manifest beside it and the icon in the build folder.
-target_include_directories(shopping-list PRIVATE ${PROJECT_SOURCE_DIR}/src/ui/win ${TAVRO_RESOURCE_DIR})
+target_include_directories(shopping-list PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/ui/win ${TAVRO_RESOURCE_DIR})
 set_source_files_properties(src/ui/win/shopping_list.rc PROPERTIES OBJECT_DEPENDS
-  "${TAVRO_ICON};${PROJECT_SOURCE_DIR}/src/ui/win/shopping-list.manifest;${PROJECT_SOURCE_DIR}/src/ui/win/resource.h")
+  "${TAVRO_ICON};${PROJECT_SOURCE_DIR}/src/ui/win/shopping-list.manifest;${PROJECT_SOURCE_DIR}/src/ui/dialog_template.h")
 add_dependencies(shopping-list shopping-list-icon)
 
 # ---------------------------------------------------------------- packages

@@ -7,11 +7,11 @@
 
 #include "base/process_state.h"
 #include "base/result.h"
+#include "base/version.h"
 #include "list/report.h"
 #include "recipe/generation.h"
 #include "shell/generation_run.h"
 
-static const char VERSION_TEXT[] = "Alpha 7";
 
 // One option: its short and long form and the setting it turns on.
 struct OptionPair {
@@ -71,7 +71,7 @@ void runCommandLine(int argc, char **argv) {
         std::printf("No item name was input.\n");
         return;
     }
-    std::printf("TAVRO Shopping list generator by DURSK %s\n", VERSION_TEXT);
+    std::printf(PROGRAM_TITLE " %s\n", VERSION_TEXT);
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
     readOptions(argc, argv);
     std::vector<RequestedItem> items;

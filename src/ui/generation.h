@@ -10,25 +10,14 @@
 #include <string_view>
 #include <vector>
 
-// The dialog's control ids, as the dialog template numbers them.
-enum DialogControlId {
-    IDC_RECIPES = 40000,
-    IDC_OMIT_CRYSTALS = 40001,
-    IDC_DONT_CRAFT_SOLD = 40002,
-    IDC_CRAFT_BEAST_TRIBE = 40003,
-    IDC_CRAFT_MATERIAL_GEAR = 40004,
-    IDC_SHOPPING_LIST = 40005,
-    IDC_GENERATE = 40006,
-    IDC_PROGRESS = 40007,
-    IDC_REFRESH_CACHE = 40009,
-};
+#include "ui/dialog_template.h"
+
+// A control of the dialog: one of the IDC_ ids of the template.
+using DialogControlId = int;
 
 // Bytes of the recipe box's text that a generation takes, terminating zero
 // included: the longest list accepted has RECIPE_TEXT_LIMIT - 1 bytes.
 constexpr std::size_t RECIPE_TEXT_LIMIT = 1000000;
-
-// The Generate button's caption whenever no generation runs.
-inline constexpr char GENERATE_CAPTION[] = "Generate";
 
 // Texts (and titles) of the two warnings that refuse a recipe list.
 inline constexpr char RECIPE_LIST_TOO_BIG[] = "Recipe list too big";

@@ -15,7 +15,7 @@
 #include "data/core_data.h"
 #include "data/http_client.h"
 #include "recipe/material_table.h"
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 int main(int argc, char **argv) {
     if (argc < 3) {

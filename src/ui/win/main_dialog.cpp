@@ -9,16 +9,9 @@
 
 #include "base/process_state.h"
 #include "base/utf16_win.h"
+#include "base/version.h"
+#include "ui/dialog_template.h"
 #include "ui/generation.h"
-#include "ui/win/resource.h"
-
-static_assert(RC_RECIPES == IDC_RECIPES && RC_OMIT_CRYSTALS == IDC_OMIT_CRYSTALS &&
-                  RC_DONT_CRAFT_SOLD == IDC_DONT_CRAFT_SOLD &&
-                  RC_CRAFT_BEAST_TRIBE == IDC_CRAFT_BEAST_TRIBE &&
-                  RC_CRAFT_MATERIAL_GEAR == IDC_CRAFT_MATERIAL_GEAR &&
-                  RC_SHOPPING_LIST == IDC_SHOPPING_LIST && RC_GENERATE == IDC_GENERATE &&
-                  RC_PROGRESS == IDC_PROGRESS && RC_REFRESH_CACHE == IDC_REFRESH_CACHE,
-              "the resource script numbers the controls as DialogControlId does");
 
 namespace {
 
@@ -127,7 +120,7 @@ void runMainDialog() {
     HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), desktop, dialogProcedure, 0);
     dialogWindow = dialog;
     if (!dialog) return;
-    SetWindowTextW(dialog, wide(MAIN_WINDOW_TITLE).c_str());
+    SetWindowTextW(dialog, wide(PROGRAM_TITLE_WITH_VERSION).c_str());
     ShowWindow(dialog, SW_SHOW);
     MSG message;
     for (;;) {

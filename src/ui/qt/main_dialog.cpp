@@ -1,5 +1,5 @@
 // The main dialog and its event loop.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,16 +13,8 @@
 #include <QScreen>
 
 #include "base/process_state.h"
-
-// The dialog font: the desktop's dialog font at 8 points.
-static const int DIALOG_FONT_POINTS = 8;
-
-// Distance of the text boxes' tab stops in horizontal dialog units.
-static const int TAB_STOP_UNITS = 32;
-
-static const char INSTRUCTION_TEXT[] =
-    "Paste your recipe list below to generate a shopping list. If you need more than one (1) "
-    "item, type the quantity after the item name,";
+#include "base/version.h"
+#include "ui/dialog_template.h"
 
 DialogBaseUnits dialogBaseUnits(const QFont &font) {
     QFontMetrics metrics(font);
@@ -76,6 +68,7 @@ MainDialog::MainDialog()
                            Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("mainDialog"));
     setWindowTitle(QString::fromUtf8(TEMPLATE_CAPTION));
+    // The desktop's dialog font at the template's size.
     QFont dialogFont = QApplication::font();
     dialogFont.setPointSize(DIALOG_FONT_POINTS);
     setFont(dialogFont);
@@ -89,12 +82,10 @@ MainDialog::MainDialog()
 
     recipeEdit = makeTextBox(this, "recipeEdit");
 
-    omitCrystalsBox = makeCheckBox(this, "omitCrystalsBox", "Omit crystals", true);
-    dontCraftSoldBox =
-        makeCheckBox(this, "dontCraftSoldBox", "Don't craft items sold by merchants", true);
-    craftBeastTribeBox = makeCheckBox(this, "craftBeastTribeBox", "Craft beast tribe items", true);
-    craftMaterialGearBox =
-        makeCheckBox(this, "craftMaterialGearBox", "Craft material gear", true);
+    omitCrystalsBox = makeCheckBox(this, "omitCrystalsBox", OMIT_CRYSTALS_TEXT, true);
+    dontCraftSoldBox = makeCheckBox(this, "dontCraftSoldBox", DONT_CRAFT_SOLD_TEXT, true);
+    craftBeastTribeBox = makeCheckBox(this, "craftBeastTribeBox", CRAFT_BEAST_TRIBE_TEXT, true);
+    craftMaterialGearBox = makeCheckBox(this, "craftMaterialGearBox", CRAFT_MATERIAL_GEAR_TEXT, true);
 
     generateButton = new QPushButton(QString::fromUtf8(GENERATE_CAPTION), this);
     generateButton->setObjectName(QStringLiteral("generateButton"));
@@ -109,7 +100,7 @@ MainDialog::MainDialog()
     progressBar->setTextVisible(false);
     progressBar->setFocusPolicy(Qt::NoFocus);
 
-    refreshCacheBox = makeCheckBox(this, "refreshCacheBox", "Refresh cache", false);
+    refreshCacheBox = makeCheckBox(this, "refreshCacheBox", REFRESH_CACHE_TEXT, false);
 
     shoppingListEdit = makeTextBox(this, "shoppingListEdit");
     shoppingListEdit->setReadOnly(true);
@@ -117,16 +108,16 @@ MainDialog::MainDialog()
                                               Qt::TextSelectableByKeyboard);
 
     DialogBaseUnits units = dialogBaseUnits(font());
-    instruction->setGeometry(mapDialogRect(units, 3, 2, 404, 11));
-    recipeEdit->setGeometry(mapDialogRect(units, 3, 12, 418, 160));
-    omitCrystalsBox->setGeometry(mapDialogRect(units, 4, 179, 55, 8));
-    dontCraftSoldBox->setGeometry(mapDialogRect(units, 70, 179, 125, 8));
-    craftBeastTribeBox->setGeometry(mapDialogRect(units, 204, 179, 83, 8));
-    craftMaterialGearBox->setGeometry(mapDialogRect(units, 288, 179, 73, 8));
-    generateButton->setGeometry(mapDialogRect(units, 3, 195, 48, 14));
-    progressBar->setGeometry(mapDialogRect(units, 121, 196, 298, 14));
-    refreshCacheBox->setGeometry(mapDialogRect(units, 57, 199, 63, 8));
-    shoppingListEdit->setGeometry(mapDialogRect(units, 3, 214, 417, 210));
+    instruction->setGeometry(mapDialogRect(units, INSTRUCTION_PLACE));
+    recipeEdit->setGeometry(mapDialogRect(units, RECIPES_PLACE));
+    omitCrystalsBox->setGeometry(mapDialogRect(units, OMIT_CRYSTALS_PLACE));
+    dontCraftSoldBox->setGeometry(mapDialogRect(units, DONT_CRAFT_SOLD_PLACE));
+    craftBeastTribeBox->setGeometry(mapDialogRect(units, CRAFT_BEAST_TRIBE_PLACE));
+    craftMaterialGearBox->setGeometry(mapDialogRect(units, CRAFT_MATERIAL_GEAR_PLACE));
+    generateButton->setGeometry(mapDialogRect(units, GENERATE_PLACE));
+    progressBar->setGeometry(mapDialogRect(units, PROGRESS_PLACE));
+    refreshCacheBox->setGeometry(mapDialogRect(units, REFRESH_CACHE_PLACE));
+    shoppingListEdit->setGeometry(mapDialogRect(units, SHOPPING_LIST_PLACE));
     // Tab stops every 32 horizontal dialog units (eight average characters),
     // so the tab between a quantity and its name lines the names up closely.
     int tabStop = mapDialogRect(units, 0, 0, TAB_STOP_UNITS, 0).width();
@@ -218,7 +209,7 @@ void MainDialog::showWarning(const char *text) {
 
 void runMainDialog() {
     MainDialog dialog;
-    dialog.setWindowTitle(QString::fromUtf8(MAIN_WINDOW_TITLE));
+    dialog.setWindowTitle(QString::fromUtf8(PROGRAM_TITLE_WITH_VERSION));
     QEventLoop loop;
     // Escape, the close box and Close in the window menu all reject the
     // dialog, which ends the loop.

@@ -1,5 +1,5 @@
 // Reaching the X11 or Wayland display before the toolkit tries to.
-#include "ui/display.h"
+#include "ui/qt/display.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -46,7 +46,8 @@ static bool waylandReachable() {
     return reachable;
 }
 
-bool chooseReachableDisplay() {
+bool chooseReachableDisplay(std::string *platforms) {
+    platforms->clear();
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform) {
         // A platform chosen by the user: check the two that need a display
@@ -58,6 +59,6 @@ bool chooseReachableDisplay() {
     bool wayland = waylandReachable();
     bool x11 = x11Reachable();
     if (!wayland && !x11) return false;
-    setenv("QT_QPA_PLATFORM", wayland && x11 ? "wayland;xcb" : wayland ? "wayland" : "xcb", 1);
+    *platforms = wayland && x11 ? "wayland;xcb" : wayland ? "wayland" : "xcb";
     return true;
 }

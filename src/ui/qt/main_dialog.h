@@ -1,6 +1,6 @@
-// The main dialog: the recipe box, the option boxes, the Generate button
-// with its progress bar, and the shopping-list box, placed as the dialog
-// template places them.
+// The main dialog with Qt: the recipe box, the option boxes, the Generate
+// button with its progress bar, and the shopping-list box, placed as the
+// dialog template (ui/dialog_template.h) places them.
 #pragma once
 
 #include <QDialog>
@@ -14,15 +14,6 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-
-// The caption that the template gives the window, and the title that
-// runMainDialog puts in its place.
-inline constexpr char TEMPLATE_CAPTION[] = "TAVRO Shopping List Generator";
-inline constexpr char MAIN_WINDOW_TITLE[] = "TAVRO Shopping list generator by DURSK Alpha 7";
-
-// Template size of the dialog's client area in dialog units.
-constexpr int DIALOG_WIDTH_UNITS = 424;
-constexpr int DIALOG_HEIGHT_UNITS = 427;
 
 // Pixels per dialog unit of a font: the horizontal base unit is the average
 // width of the letters A-Z and a-z (rounded to a whole pixel), the vertical
@@ -83,7 +74,8 @@ private:
     bool centred = false;
 };
 
-// Shows the main dialog and runs the event loop until the dialog asks to
-// quit (Escape, the close box, Close in the window menu). dialogWindow
+// Shows the main dialog, titled "TAVRO Shopping list generator by DURSK
+// Alpha 7" in place of the template's caption, and runs the event loop until
+// the dialog asks to quit (Escape, the close box, Close in the window menu). dialogWindow
 // points to the dialog while it exists.
 void runMainDialog();

@@ -1,7 +1,7 @@
 // The entry of the window module: hands the window layer's operations to the
 // program that loaded it. Everything else in the module stays hidden.
 #include "shell/window_layer.h"
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 #include "ui/window_system.h"
 
 static const WindowLayer WINDOW_LAYER = {openWindowSystem, installConsoleMessageBoxes,

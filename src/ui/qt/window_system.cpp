@@ -1,21 +1,24 @@
-// The application object and the message boxes that the core shows.
+// The application object and the message boxes that the core shows, with Qt.
 #include <QApplication>
 #include <QMessageBox>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "base/messages.h"
 #include "base/process_state.h"
-#include "ui/display.h"
+#include "ui/qt/display.h"
 #include "ui/window_system.h"
 
-// The application object sees the program's name only: the window ignores
-// the command line, and the toolkit would otherwise act on options of its
-// own such as -reverse or -style.
+// The application object sees the program's name only, and the platforms
+// that can be reached: the window ignores the command line, and the toolkit
+// would otherwise act on options of its own such as -reverse or -style.
 static int applicationArgc = 1;
-static char *applicationArgv[2] = {nullptr, nullptr};
+static char *applicationArgv[4] = {nullptr, nullptr, nullptr, nullptr};
+static char platformOption[] = "-platform";
+static std::string applicationPlatforms;
 static QApplication *application = nullptr;
 
 static void keepProgramName(char **argv) {
@@ -30,11 +33,17 @@ static void keepProgramName(char **argv) {
 static bool ensureApplication() {
     static bool unreachable = false;
     if (QApplication::instance()) return true;
-    if (unreachable || !chooseReachableDisplay()) {
+    if (unreachable || !chooseReachableDisplay(&applicationPlatforms)) {
         unreachable = true;
         return false;
     }
     if (!applicationArgv[0]) keepProgramName(nullptr);
+    applicationArgc = 1;
+    if (!applicationPlatforms.empty()) {
+        applicationArgv[applicationArgc++] = platformOption;
+        applicationArgv[applicationArgc++] = applicationPlatforms.data();
+    }
+    applicationArgv[applicationArgc] = nullptr;
     application = new QApplication(applicationArgc, applicationArgv);
     return true;
 }

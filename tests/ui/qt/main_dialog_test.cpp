@@ -1,7 +1,7 @@
 // The main dialog on the offscreen platform: its controls and keyboard
 // order, its warnings, and whole generations over documents in a temporary
 // cache folder or from the stand-in web service.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
