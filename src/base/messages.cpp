@@ -51,13 +51,14 @@ void requestDialogRedraw() {
     if (dialogWindow && messageBoxHooks.redrawDialog) messageBoxHooks.redrawDialog();
 }
 
+int progressFlushMilliseconds = PROGRESS_FLUSH_MS;
 static std::chrono::steady_clock::time_point lastProgressFlush;
 static bool progressPending = false;
 
 void printProgressDot() {
     std::fputc('.', stdout);
     auto now = std::chrono::steady_clock::now();
-    if (now - lastProgressFlush >= std::chrono::milliseconds(PROGRESS_FLUSH_MS)) {
+    if (now - lastProgressFlush >= std::chrono::milliseconds(progressFlushMilliseconds)) {
         std::fflush(stdout);
         lastProgressFlush = now;
         progressPending = false;

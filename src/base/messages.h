@@ -47,9 +47,10 @@ void setErrorText(char *errorText, const char *text);
 void reportTemplateChanged(const char *codeText, char *errorText);
 
 // Prints one progress dot on standard output. Dots are written in batches:
-// standard output is flushed when the last flush lies PROGRESS_FLUSH_MS or
-// more behind, and by flushProgress.
+// standard output is flushed when the last flush lies
+// progressFlushMilliseconds or more behind, and by flushProgress.
 constexpr int PROGRESS_FLUSH_MS = 50;
+extern int progressFlushMilliseconds; // PROGRESS_FLUSH_MS; tests change it
 void printProgressDot();
 
 // Flushes the dots printed so far: before the program waits (for the web
