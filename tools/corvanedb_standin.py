@@ -262,6 +262,9 @@ class StandinHandler(BaseHTTPRequestHandler):
         rule = self.server.rules.pick(path, raw_query)
         if rule is not None:
             time.sleep(float(rule.get("delay", 0)))
+            if rule.get("drop"):
+                self.close_connection = True  # no answer at all: the connection just ends
+                return
             answer = rule_answer(rule, self.server.rules, answer, self.headers.get("Accept-Encoding", ""))
         if self.server.latency > 0:
             time.sleep(self.server.latency)  # each connection has its own thread: waits overlap

@@ -1,23 +1,25 @@
-// Fetching documents ahead on a cold cache, end to end against the stand-in:
-// the run's output and the cache it leaves are those of the one-at-a-time
-// (verbose) run, also when it stops at a fault in the middle of the tree;
-// refreshing downloads each item once; an interrupted run leaves no
-// temporary file.
+// Fetching documents ahead, end to end against the stand-in: under every
+// fault the run's output, its cache and its requests are those of the
+// one-at-a-time (verbose) run; refreshing downloads each item once; an
+// interrupted run leaves no temporary file.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/cache_snapshot.h"
 #include "support/console_run.h"
 #include "support/documents.h"
 #include "support/standin.h"
@@ -28,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string CORE = "{\"ingredients\":{\"1\":{\"name\":\"Top\"}}}";
+const std::string B1_DOCUMENT = "/db/doc/item/en/3/7.json";
 
 // Top needs 2 A, 1 B and 1 C; A needs 1 A1 and 3 A2; B needs B1; C needs
 // C1 and C2. `change` replaces documents for one fault.
@@ -52,83 +55,10 @@ std::string writeTree(const std::string &root, const std::map<int, std::string> 
     return dataset;
 }
 
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const std::string &folder) {
-    Snapshot files;
-    for (const auto &entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
-
-// The part of a console run's output after the header lines.
-std::string afterHeader(const std::string &output) {
-    std::size_t at = output.find(" items.\n");
-    return at == std::string::npos ? output : output.substr(at + 8);
-}
-
-struct Fault {
-    const char *label;
-    std::map<int, std::string> documents; // replaced in the dataset
-    std::string rules;                    // the stand-in's fault rules
-    std::string output;                   // after the header, without -v
-};
-
-TEST(FetchAhead, FaultsInTheMiddleOfTheTreeLeaveWhatTheOneAtATimeRunLeaves) {
-    const Fault faults[] = {
-        {"no fault", {}, "[]", ".........\n   4 A1\n  12 A2\n   2 B1\n   2 C1\n   2 C2\n   4 A\n   2 B\n   2 C\n"},
-        {"500 answer for B1's document", {}, R"([{"path":"/db/doc/item/en/3/7.json","status":500,"body":"<html>oops</html>"}])",
-         ".....Error 3\n"},
-        {"refused ingredient name", {{3, itemDocument("B", 3, "", 2, 1, {{7, 1, "../B1"}})}}, "[]",
-         ".....Error opening cache file for [../B1]. Ensure the cache folder exists alongside "
-         "the program.\nError 4\n"},
-        {"id above 65536", {{7, itemDocument("B1", 70000, "\"nodes\":[303]")}}, "[]", ".....Error 5\n"},
-        {"recipe cycle", {{7, itemDocument("B1", 7, "", 2, 1, {{1, 1, "Top"}})}}, "[]",
-         ".......Recipe cycle: [Top] is an ingredient of itself.\nError 7\n"},
-    };
-    for (const Fault &fault : faults) {
-        SCOPED_TRACE(fault.label);
-        TempFolder root(false);
-        std::string dataset = writeTree(root.path(), fault.documents);
-        Standin standin(dataset);
-        standin.setRules(fault.rules);
-        std::map<bool, Snapshot> caches;
-        std::map<bool, std::vector<std::string>> requests;
-        for (bool verbose : {true, false}) {
-            std::string folder = root.path() + (verbose ? "/one-at-a-time" : "/ahead");
-            fs::create_directories(folder + "/cache");
-            writeFile(folder + "/cache/corvanedbcore", CORE);
-            fs::current_path(folder);
-            standin.clearLog();
-            std::vector<std::string> arguments = {"Top", "2"};
-            if (verbose) arguments.push_back("-v");
-            ConsoleRun run = runConsole(arguments);
-            EXPECT_EQ(run.exitCode, 0);
-            if (!verbose) {
-                EXPECT_EQ(afterHeader(run.output), fault.output);
-            }
-            caches[verbose] = snapshot("cache");
-            requests[verbose] = standin.requests();
-            fs::current_path(root.path());
-        }
-        // The same files, byte for byte, and no temporary file left over.
-        EXPECT_EQ(caches[false], caches[true]);
-        // Every request of the one-at-a-time run was sent; fetching ahead
-        // may have sent more only when the run stopped at a fault.
-        std::multiset<std::string> one(requests[true].begin(), requests[true].end());
-        std::multiset<std::string> ahead(requests[false].begin(), requests[false].end());
-        for (const std::string &request : one) EXPECT_EQ(ahead.count(request), 1u) << request;
-        if (fault.rules == "[]" && fault.documents.empty()) {
-            EXPECT_EQ(ahead, one);
-        }
-    }
-}
-
-TEST(FetchAhead, ThousandAndFirstMaterialStopsTheRunWithTheCacheOfTheOneAtATimeRun) {
-    // 995 parts are cached; the last six, the 1001st among them, come from
-    // the service.
-    TempFolder root(false);
-    std::string dataset = root.path() + "/dataset";
+// Big needs 1001 parts; 995 are cached, the last six, the 1001st among
+// them, come from the service.
+std::string writeBigTree(const std::string &root) {
+    std::string dataset = root + "/dataset";
     fs::create_directories(dataset + "/items");
     std::vector<Ingredient> parts;
     for (int id = 1; id <= 1001; ++id) parts.push_back({id + 10, 1, "Part " + std::to_string(id)});
@@ -137,30 +67,183 @@ TEST(FetchAhead, ThousandAndFirstMaterialStopsTheRunWithTheCacheOfTheOneAtATimeR
         writeFile(dataset + "/items/" + std::to_string(id + 10) + ".json",
                   itemDocument("Part " + std::to_string(id), id + 10));
     writeFile(dataset + "/core.json", CORE);
-    Standin standin(dataset);
-    std::map<bool, Snapshot> caches;
-    for (bool verbose : {true, false}) {
-        std::string folder = root.path() + (verbose ? "/one-at-a-time" : "/ahead");
-        fs::create_directories(folder + "/cache");
-        writeFile(folder + "/cache/corvanedbcore", CORE);
-        for (int id = 1; id <= 995; ++id)
-            writeFile(folder + "/cache/Part " + std::to_string(id), itemDocument("Part " + std::to_string(id), id + 10));
-        fs::current_path(folder);
-        std::vector<std::string> arguments = {"Big"};
-        if (verbose) arguments.push_back("-v");
-        ConsoleRun run = runConsole(arguments);
-        EXPECT_EQ(run.exitCode, 0);
-        if (!verbose) {
-            EXPECT_EQ(afterHeader(run.output), std::string(1001, '.') +
-                                                   "Too many materials: the list holds at most 1000, "
-                                                   "[Part 1001] is one more.\nError 9\n");
-        }
-        caches[verbose] = snapshot("cache");
-        fs::current_path(root.path());
+    return dataset;
+}
+
+void cacheFirstParts() {
+    for (int id = 1; id <= 995; ++id)
+        writeFile("cache/Part " + std::to_string(id), itemDocument("Part " + std::to_string(id), id + 10));
+}
+
+// The part of a console run's output after the header lines, with what only
+// the verbose run prints taken out: its progress and diagnostic lines, and
+// the columns behind each row.
+std::string quietPart(const std::string &output) {
+    std::size_t at = output.find(" items.\n");
+    std::string text = at == std::string::npos ? output : output.substr(at + 8);
+    static const std::regex verbose(
+        "Retrieving (recipe|index) for [^\n]*?\\.\\.\\. | from (disk cache|web)\n|"
+        "New material -?[0-9]+ \\[[^\n]*\\]\n|Adding -?[0-9]+ to [^\n]*\n|"
+        "\\[[^\n]*\\] has no recipe\\.\n| +q:[ 0-9-]+ a:[^\n]*");
+    return std::regex_replace(text, verbose, "");
+}
+
+// A name server that answers slowly, and the command that runs the program
+// with it (in a mount namespace of its own, over /etc/resolv.conf). Needs
+// root; `available` is false without.
+class SlowResolver {
+public:
+    static constexpr int DELAY_SECONDS = 4;
+    SlowResolver(const std::string &folder) {
+        if (geteuid() != 0) return;
+        std::string address = "127.83." + std::to_string(getpid() % 200 + 20) + ".1";
+        writeFile(folder + "/resolv.conf", "nameserver " + address + "\noptions timeout:30 attempts:1\n");
+        std::string command = "python3 " + shellQuote(SOURCE_DIR "/tools/slow_resolver.py") + " --address " +
+                              address + " --delay " + std::to_string(DELAY_SECONDS) + " --ready-file " +
+                              shellQuote(folder + "/resolver-ready") + " > " + shellQuote(folder + "/resolver.log") +
+                              " 2>&1 & echo $! > " + shellQuote(folder + "/resolver.pid");
+        available = std::system(command.c_str()) == 0 &&
+                    waitUntil([&] { return fileExists(folder + "/resolver-ready"); }, std::chrono::seconds(30));
+        pid = std::atoi(readFile(folder + "/resolver.pid").c_str());
+        wrapper = "unshare -m --propagation private sh -c " +
+                  shellQuote("mount --bind " + shellQuote(folder + "/resolv.conf") +
+                             " /etc/resolv.conf && exec \"$0\" \"$@\"");
     }
-    EXPECT_EQ(caches[false].size(), 1 + 1 + 1000u); // core data, Big, 1000 parts
-    EXPECT_EQ(caches[false].count("Part 1001"), 0u);
-    EXPECT_EQ(caches[false], caches[true]);
+    ~SlowResolver() {
+        if (pid > 0) kill(pid, SIGTERM);
+    }
+    bool available = false;
+    std::string wrapper;
+
+private:
+    pid_t pid = 0;
+};
+
+// One fault, run both ways: one at a time (-v) and fetched ahead.
+struct Fault {
+    const char *label;
+    std::function<std::string(const std::string &root)> dataset; // writes it; its folder
+    std::string rules;                      // the stand-in's fault rules
+    std::vector<std::string> arguments;     // the request and options, without -v
+    std::function<void()> prepareCache;     // besides the core data, in the run's folder
+    std::string environment;                // before the program: variables, a wrapper
+    std::string output;                     // after the header, verbose lines taken out
+    std::vector<std::string> neverSent;     // requests that neither run may send
+    bool asUser = false;                    // run as an unprivileged user (root)
+    bool slowResolver = false;              // the service's host name resolves slowly
+};
+
+const std::string TREE_LIST = ".........\n   4 A1\n  12 A2\n   2 B1\n   2 C1\n   2 C2\n   4 A\n   2 B\n   2 C\n";
+const std::string B1_WEB_ERROR = ".....Web error on [B1]\nError 1\n";
+
+std::function<std::string(const std::string &)> tree(std::map<int, std::string> change = {}) {
+    return [change](const std::string &root) { return writeTree(root, change); };
+}
+
+std::string onB1Document(const std::string &rule) {
+    return "[{\"path\":\"" + B1_DOCUMENT + "\"," + rule + "}]";
+}
+
+TEST(FetchAhead, EveryFaultLeavesWhatTheOneAtATimeRunLeaves) {
+    const Fault faults[] = {
+        {"no fault", tree(), "[]", {"Top", "2"}, {}, "", TREE_LIST, {}},
+        {"a stall past the time limit", tree(), onB1Document("\"delay\":20"), {"Top", "2"}, {},
+         "CORVANEDB_TIMEOUT=2", B1_WEB_ERROR, {}},
+        {"a body cut short once", tree(), onB1Document("\"truncate\":10,\"times\":1"), {"Top", "2"}, {}, "",
+         B1_WEB_ERROR, {}},
+        {"a 500 answer", tree(), onB1Document("\"status\":500,\"body\":\"<html>oops</html>\""), {"Top", "2"},
+         {}, "", ".....Error 3\n", {}},
+        {"a dropped connection", tree(), onB1Document("\"drop\":true"), {"Top", "2"}, {}, "",
+         B1_WEB_ERROR, {}},
+        {"a refused ingredient name", tree({{3, itemDocument("B", 3, "", 2, 1, {{7, 1, "../B1"}})}}), "[]",
+         {"Top", "2"}, {}, "",
+         ".....Error opening cache file for [../B1]. Ensure the cache folder exists alongside the "
+         "program.\nError 4\n",
+         {"/api/search.php?text=..%2FB1&lang=en"}},
+        {"an id above 65536", tree({{7, itemDocument("B1", 70000, "\"nodes\":[303]")}}), "[]", {"Top", "2"}, {}, "",
+         ".....Error 5\n", {}},
+        {"a recipe cycle", tree({{7, itemDocument("B1", 7, "", 2, 1, {{1, 1, "Top"}})}}), "[]", {"Top", "2"}, {},
+         "", ".......Recipe cycle: [Top] is an ingredient of itself.\nError 7\n", {}},
+        {"the 1001st material", writeBigTree, "[]", {"Big"}, cacheFirstParts, "",
+         std::string(1001, '.') + "Too many materials: the list holds at most 1000, [Part 1001] is one more.\nError 9\n", {}},
+        {"a slow name lookup and an early end", tree({{1, itemDocument("Top", -1, "", 1, 1, {{2, 2, "A"}, {3, 1, "B"}, {4, 1, "C"}})}}),
+         "[]", {"Top", "2"}, {}, "", ".Couldn't find a CorvaneDB page for [Top]\nError 2\n", {}, false, true},
+        {"no thread to be had", tree(), "[]", {"Top", "2"}, {}, "prlimit --nproc=1:1", TREE_LIST, {}, true},
+        {"-rc over a cache entry that cannot be read", tree(), "[]", {"Top", "2", "-rc"},
+         [] { ASSERT_EQ(std::system("ln -s loop cache/B1 && ln -s B1 cache/loop"), 0); }, "",
+         ".....Error reading cache file for [B1].\nError 4\n", {"/api/search.php?text=B1&lang=en"}},
+    };
+    for (const Fault &fault : faults) {
+        SCOPED_TRACE(fault.label);
+        if (fault.asUser && geteuid() != 0 && std::system("prlimit --nproc=1:1 true 2>/dev/null") != 0) continue;
+        TempFolder root(false);
+        fs::permissions(root.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+        std::string dataset = fault.dataset(root.path());
+        Standin standin(dataset);
+        SlowResolver resolver(root.path());
+        if (fault.slowResolver) {
+            if (!resolver.available) {
+                std::printf("skipped [%s]: a name server of its own needs root\n", fault.label);
+                continue;
+            }
+            setenv("CORVANEDB_URL", ("http://slow.tavro.test:" + std::to_string(standin.port())).c_str(), 1);
+        }
+        std::string environment = fault.environment + (fault.slowResolver ? " " + resolver.wrapper : "");
+        std::map<bool, CacheSnapshot> caches;
+        std::map<bool, std::multiset<std::string>> requests;
+        std::map<bool, double> seconds;
+        for (bool verbose : {true, false}) {
+            SCOPED_TRACE(verbose ? "one at a time" : "fetched ahead");
+            std::string folder = root.path() + (verbose ? "/one-at-a-time" : "/ahead");
+            fs::create_directories(folder + "/cache");
+            fs::permissions(folder, fs::perms::all);
+            fs::permissions(folder + "/cache", fs::perms::all);
+            fs::current_path(folder);
+            writeFile("cache/corvanedbcore", CORE);
+            if (fault.prepareCache) fault.prepareCache();
+            // Rules that differ from the last ones, so that their counts
+            // ("times") start again.
+            standin.setRules(fault.rules.substr(0, fault.rules.size() - 1) + (fault.rules == "[]" ? "" : ",") +
+                             "{\"path\":\"/" + folder + "\"}]");
+            standin.clearLog();
+            std::vector<std::string> arguments = fault.arguments;
+            if (verbose) arguments.push_back("-v");
+            auto started = std::chrono::steady_clock::now();
+            ConsoleRun run = runConsole(arguments, environment, fault.asUser);
+            seconds[verbose] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(quietPart(run.output), fault.output);
+            caches[verbose] = snapshotFolder("cache");
+            std::vector<std::string> sent = standin.requests();
+            requests[verbose] = std::multiset<std::string>(sent.begin(), sent.end());
+            for (const std::string &request : fault.neverSent) EXPECT_EQ(requests[verbose].count(request), 0u);
+            fs::current_path(root.path());
+        }
+        // The same files, byte for byte, and no temporary file left over.
+        EXPECT_EQ(caches[false], caches[true]);
+        // Every request of the one-at-a-time run, as often (refreshing: once,
+        // where the verbose run downloads at every visit); fetching ahead may
+        // have sent others only where the run ended early, and each once.
+        bool refreshing = std::count(fault.arguments.begin(), fault.arguments.end(), "-rc") > 0;
+        const std::multiset<std::string> &one = requests[true], &ahead = requests[false];
+        auto wantedOf = [&](const std::string &request) -> std::size_t {
+            std::size_t sent = one.count(request);
+            return refreshing && sent ? 1 : sent;
+        };
+        for (const std::string &request : ahead) {
+            std::size_t wanted = wantedOf(request);
+            EXPECT_EQ(ahead.count(request), wanted ? wanted : 1u) << request;
+            if (!wanted) {
+                EXPECT_NE(fault.output, TREE_LIST) << "fetched ahead beyond the run: " << request;
+            }
+        }
+        for (const std::string &request : one) EXPECT_EQ(ahead.count(request), wantedOf(request)) << request;
+        // Ending does not wait for the name lookups of the workers.
+        if (fault.slowResolver) {
+            EXPECT_LT(seconds[false], seconds[true] + SlowResolver::DELAY_SECONDS / 2.0);
+        }
+    }
 }
 
 TEST(FetchAhead, RefreshingDownloadsEachItemOncePerRunUnlessVerbose) {
@@ -174,7 +257,7 @@ TEST(FetchAhead, RefreshingDownloadsEachItemOncePerRunUnlessVerbose) {
     fs::current_path(root.path() + "/run");
     writeFile("cache/corvanedbcore", CORE);
     ASSERT_EQ(runConsole({"Top"}).exitCode, 0);
-    Snapshot cold = snapshot("cache");
+    CacheSnapshot cold = snapshotFolder("cache");
     for (bool verbose : {false, true}) {
         SCOPED_TRACE(verbose ? "verbose" : "quiet");
         standin.clearLog();
@@ -195,20 +278,9 @@ TEST(FetchAhead, RefreshingDownloadsEachItemOncePerRunUnlessVerbose) {
         } else {
             EXPECT_EQ(most, 1);
         }
-        EXPECT_EQ(snapshot("cache"), cold);
+        EXPECT_EQ(snapshotFolder("cache"), cold);
     }
     fs::current_path(root.path());
-}
-
-// Waits up to a minute for `done`.
-template <typename Condition>
-bool waitFor(Condition done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 TEST(FetchAhead, InterruptedRunsLeaveNoTemporaryFile) {
@@ -237,21 +309,22 @@ TEST(FetchAhead, InterruptedRunsLeaveNoTemporaryFile) {
         ASSERT_GT(script, 0);
         // In flight: the delayed requests have arrived at the service.
         std::size_t delayed = verbose ? 1 : 2;
-        ASSERT_TRUE(waitFor([&] {
+        ASSERT_TRUE(waitUntil([&] {
             std::size_t seen = 0;
             for (const std::string &request : standin.requests())
                 seen += request.rfind("/api/search.php?text=Top", 0) == 0 ||
                         request == "/db/doc/item/en/3/2.json" || request == "/db/doc/item/en/3/3.json";
             return seen >= delayed && fileExists("../pid");
-        })) << readFile("../output");
+        }, std::chrono::seconds(60))) << readFile("../output");
         pid_t program = std::atoi(readFile("../pid").c_str());
         ASSERT_GT(program, 0);
         // Ctrl+C: SIGINT, as the terminal sends it.
         ASSERT_EQ(kill(program, SIGINT), 0);
         int status = 0;
-        ASSERT_TRUE(waitFor([&] { return waitpid(script, &status, WNOHANG) == script; }));
+        ASSERT_TRUE(waitUntil([&] { return waitpid(script, &status, WNOHANG) == script; },
+                              std::chrono::seconds(60)));
         EXPECT_EQ(kill(program, 0), -1);
-        for (const auto &[name, bytes] : snapshot("cache")) {
+        for (const auto &[name, bytes] : snapshotFolder("cache")) {
             EXPECT_NE(name.rfind(".download-", 0), 0u) << "left behind: " << name;
             EXPECT_NE(bytes, "") << name;
         }

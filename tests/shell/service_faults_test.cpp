@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cache_snapshot.h"
 #include "support/console_run.h"
 #include "support/documents.h"
 #include "support/standin.h"
@@ -24,15 +25,6 @@ const std::string SAMPLE = DATA_DIR "/sample";
 const std::string SEARCH = "/api/search.php";
 const std::string INGOT = "/db/doc/item/en/3/2011.json"; // Bronze Ingot
 
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const std::string &folder) {
-    Snapshot files;
-    std::error_code ignored;
-    for (const auto &entry : fs::directory_iterator(folder, ignored))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
 
 std::string header(int count) { return consoleHeader(count); }
 
@@ -56,7 +48,7 @@ protected:
     void SetUp() override {
         writeFile("cache/corvanedbcore", readFile(SAMPLE + "/core.json"));
         writeFile("cache/Copper Ore", readFile(SAMPLE + "/items/2001.json"));
-        before = snapshot("cache");
+        before = snapshotFolder("cache");
     }
 
     std::string run(const std::vector<std::string> &arguments, const std::string &environment = "",
@@ -67,17 +59,17 @@ protected:
     }
 
     // The cache holds what it held before plus exactly `added` (name: bytes).
-    void expectCacheGrewBy(const Snapshot &added) {
-        Snapshot expected = before;
+    void expectCacheGrewBy(const CacheSnapshot &added) {
+        CacheSnapshot expected = before;
         expected.insert(added.begin(), added.end());
-        EXPECT_EQ(snapshot("cache"), expected);
+        EXPECT_EQ(snapshotFolder("cache"), expected);
         EXPECT_EQ(listFolder("."), "cache");
     }
 
     std::string fixtures;
     TempFolder folder;
     Standin standin{SAMPLE};
-    Snapshot before;
+    CacheSnapshot before;
 };
 
 TEST_F(ServiceFaultTest, FaultsOfTheServiceLeaveTheCacheAsItWas) {
@@ -107,7 +99,7 @@ TEST_F(ServiceFaultTest, FaultsOfTheServiceLeaveTheCacheAsItWas) {
             SCOPED_TRACE(std::string(row.label) + (refresh ? ", refreshing" : ""));
             if (refresh) {
                 writeFile("cache/Bronze Ingot", "{\"item\":{\"name\":\"Bronze Ingot\",\"id\":\"2011\",\"x\":1}}");
-                before = snapshot("cache");
+                before = snapshotFolder("cache");
             }
             standin.setRules(row.rules);
             std::vector<std::string> arguments = {"Bronze Ingot", "2"};
@@ -123,7 +115,7 @@ TEST_F(ServiceFaultTest, SearchAnswerOfSeveralMegabytesIsReadWhole) {
     serveFile(SEARCH, "{\"pad\":\"" + filler +
                           "\",\"results\":[{\"type\":\"item\",\"id\":\"2001\",\"n\":\"Copper Ore\"}]}");
     std::remove("cache/Copper Ore");
-    before = snapshot("cache");
+    before = snapshotFolder("cache");
     EXPECT_EQ(run({"Copper Ore"}), header(1) + ".\n");
     expectCacheGrewBy({{"Copper Ore", readFile(SAMPLE + "/items/2001.json")}});
 }
@@ -134,7 +126,7 @@ struct BadDocument {
     const char *label;
     std::string document;
     std::string output;
-    Snapshot alsoCached; // documents of ingredients that were fetched whole
+    CacheSnapshot alsoCached; // documents of ingredients that were fetched whole
 };
 
 TEST_F(ServiceFaultTest, BadDocumentsEndWithAClearMessage) {
@@ -152,11 +144,11 @@ TEST_F(ServiceFaultTest, BadDocumentsEndWithAClearMessage) {
     for (const BadDocument &row : rows) {
         SCOPED_TRACE(row.label);
         std::remove("cache/Bronze Ingot");
-        before = snapshot("cache");
+        before = snapshotFolder("cache");
         serveFile(INGOT, row.document);
         standin.clearLog();
         EXPECT_EQ(run({"Bronze Ingot"}), header(1) + row.output);
-        Snapshot added = row.alsoCached;
+        CacheSnapshot added = row.alsoCached;
         added["Bronze Ingot"] = row.document;
         expectCacheGrewBy(added);
         // Nothing is asked for the refused ingredient.
@@ -172,7 +164,7 @@ TEST_F(ServiceFaultTest, ThousandAndFirstMaterialEndsTheRun) {
         ingredients.push_back({id, 1, name});
         writeFile("cache/" + name, itemDocument(name, id));
     }
-    before = snapshot("cache");
+    before = snapshotFolder("cache");
     std::string document = itemDocument("Bronze Ingot", 2011, "", 1, 1, ingredients);
     serveFile(INGOT, document);
     std::string output = run({"Bronze Ingot"});

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
-#include <thread>
 
 #include "support/request_log.h"
 #include "support/temp_folder.h"
@@ -56,21 +55,18 @@ Standin::Standin(const std::string &dataFolder) {
     }
     // A generous limit for a busy machine; a stand-in that ends is reported at once.
     std::string failure = "did not write its port within 60 s";
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
+    waitUntil([&] {
         std::string text = readFile(portFile);
         if (!text.empty() && text.back() == '\n') {
             portNumber = std::atoi(text.c_str());
-            break;
+            return true;
         }
         int status = 0;
-        if (waitpid(child, &status, WNOHANG) == child) {
-            child = -1;
-            failure = endedHow(status) + " before it listened";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+        if (waitpid(child, &status, WNOHANG) != child) return false;
+        child = -1;
+        failure = endedHow(status) + " before it listened";
+        return true;
+    }, std::chrono::seconds(60));
     if (portNumber <= 0) {
         std::string message = "stand-in web service over " + dataFolder + " " + failure +
                               "; its output:\n" + readFile(outputFile);

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -57,15 +56,6 @@ std::string listFolder(const std::string &path) {
     std::string joined;
     for (const auto &name : names) joined += (joined.empty() ? "" : " ") + name;
     return joined;
-}
-
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
 }
 
 StdoutCapture::StdoutCapture() {

@@ -2,9 +2,9 @@
 // helpers to write and read files in it.
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <string>
+
+#include "support/wait.h"
 
 class TempFolder {
 public:
@@ -34,10 +34,6 @@ bool fileExists(const std::string &path);
 
 // Names of the entries of a folder, sorted.
 std::string listFolder(const std::string &path);
-
-// Asks `condition` every 50 ms until it holds (true) or `limit` has passed
-// (false); it is asked once more at the end.
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit);
 
 // Everything a function prints to standard output while it runs.
 class StdoutCapture {

@@ -436,6 +436,18 @@ class RuleTests(unittest.TestCase):
                 finally:
                     conn.close()
 
+    def test_drop_ends_the_connection_without_an_answer(self):
+        self.server.set_rules([{"path": item_path(2011), "drop": True, "times": 1}])
+        conn = self.server.connect()
+        try:
+            conn.request("GET", item_path(2011))
+            with self.assertRaises(http.client.RemoteDisconnected):
+                conn.getresponse()
+        finally:
+            conn.close()
+        # "times" used up: the next request is answered.
+        self.assertEqual(timed_get(self.server, item_path(2011))[1:], (200, DOC_2011))
+
 
 # ---------------------------------------------------------------- log, start-up, stop, latency
 

@@ -17,7 +17,6 @@
 #include <functional>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "base/utf16_win.h"
@@ -49,15 +48,6 @@ std::string windowsPathOf(const std::string &unixPath) {
     return path;
 }
 
-// Waits until `ready` holds; false after `limit`.
-static bool waitFor(const std::function<bool()> &ready, std::chrono::seconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 // Temporary folders lie under Linux's /tmp (drive Z: under Wine), so that the
 // tests' Linux paths (DATA_DIR) reach their files from the current folder.
@@ -164,7 +154,7 @@ Standin::Standin(const std::string &dataFolder) {
     fs::rename(spool + "\\" + ident + ".tmp", spool + "\\" + ident + ".start");
     std::string failure = "did not write its port within 60 s";
     bool ended = false;
-    waitFor([&] {
+    waitUntil([&] {
         std::string text = readFile(workFolder + "\\port");
         if (!text.empty() && text.back() == '\n') {
             portNumber = std::atoi(text.c_str());
@@ -192,7 +182,7 @@ void Standin::stop() {
     std::string spool = fs::path(workFolder).parent_path().string();
     std::string stopped = spool + "\\" + ident + ".stopped";
     writeFile(spool + "\\" + ident + ".stop", "stop\n");
-    waitFor([&] { return fileExists(stopped); }, std::chrono::seconds(60));
+    waitUntil([&] { return fileExists(stopped); }, std::chrono::seconds(60));
     std::remove(stopped.c_str());
     child = -1;
 }
