@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds it, and runs the whole test suite:
 # the normal build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+# UndefinedBehaviorSanitizer, the core's and the console's tests under
+# ThreadSanitizer, and a short run of every fuzz target.
 # SKIP_SANITIZERS=1 or SKIP_FUZZ=1 leave those parts out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +19,14 @@ if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
         -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
     cmake --build "$root/build-asan"
     (cd "$root/build-asan" && ctest --output-on-failure -j2)
+fi
+
+if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
+    echo "== The core's and the console's tests under ThreadSanitizer"
+    cmake -S "$root" -B "$root/build-tsan" -G Ninja -DSANITIZE_THREAD=ON \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+    cmake --build "$root/build-tsan"
+    (cd "$root/build-tsan" && ctest --output-on-failure -j2)
 fi
 
 if [ "${SKIP_FUZZ:-0}" != 1 ]; then
