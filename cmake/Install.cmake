@@ -98,7 +98,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Widgets, Gui and Core libraries, the C and C++ runtimes); the window also
 # needs Qt's platform plugins, which libqt6gui6 only recommends.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# libcurl is loaded when the first download is due, so no link names it (7.87
+# for a transfer given up without waiting for its name lookup).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.87.0), qt6-qpa-plugins")
 # Architecture: CPack asks dpkg --print-architecture.
 
 include(CPack)

@@ -1,4 +1,5 @@
-// Searching bytes for bytes: the C library's memmem where it has one.
+// Searching bytes for bytes, as the document reader does it: for the short
+// key texts of documents in long texts.
 #pragma once
 
 #include <cstddef>

@@ -19,8 +19,13 @@ bool isPlainFileName(const char *name) {
 }
 
 bool formCachePath(const char *name, char *path, std::size_t pathSize) {
-    int length = std::snprintf(path, pathSize, "%s%c%s", CACHE_FOLDER, PATH_SEPARATOR, name);
-    return length >= 0 && static_cast<std::size_t>(length) < pathSize;
+    std::size_t folderLength = sizeof CACHE_FOLDER - 1;
+    std::size_t nameLength = std::strlen(name);
+    if (folderLength + 1 + nameLength >= pathSize) return false;
+    std::memcpy(path, CACHE_FOLDER, folderLength);
+    path[folderLength] = PATH_SEPARATOR;
+    std::memcpy(path + folderLength + 1, name, nameLength + 1);
+    return true;
 }
 
 bool cacheFolderExists() { return folderExists(CACHE_FOLDER); }

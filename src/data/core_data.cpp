@@ -25,13 +25,15 @@ char *coreData = nullptr;
 // the index holds, for every id, the first such key in the text, so a lookup
 // answers exactly as a search of the text from its start would. An open-
 // addressing table of (id, offset) pairs: one block, no allocation per entry.
+// A text of 4 GB or more is searched instead (offsets have 32 bits).
 struct CoreNameSlot {
     std::int32_t id;
-    std::size_t nameOffset; // 0: the slot is free (a name never begins at 0)
+    std::uint32_t nameOffset; // 0: the slot is free (a name never begins at 0)
 };
 static std::vector<CoreNameSlot> coreNameSlots;
 static std::size_t coreNameCount = 0;
 static bool coreNameIndexBuilt = false;
+static bool coreNamesSearched = false; // the text is too long for the index
 
 // The slot of `id`, or the free slot where it belongs.
 static CoreNameSlot &coreNameSlot(std::int32_t id) {
@@ -42,7 +44,7 @@ static CoreNameSlot &coreNameSlot(std::int32_t id) {
 }
 
 // Records the name offset of `id` unless an earlier entry holds the id.
-static void addCoreName(std::int32_t id, std::size_t nameOffset) {
+static void addCoreName(std::int32_t id, std::uint32_t nameOffset) {
     if ((coreNameCount + 1) * 2 > coreNameSlots.size()) {
         std::vector<CoreNameSlot> old(coreNameSlots.size() * 2, CoreNameSlot{0, 0});
         old.swap(coreNameSlots);
@@ -55,52 +57,79 @@ static void addCoreName(std::int32_t id, std::size_t nameOffset) {
     ++coreNameCount;
 }
 
-static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The id whose key ends at `suffix` (the text ":{"name":" after its digits),
-// or false when no key of a decimal id in canonical form ends there.
+// or false when no key of a decimal id in canonical form ends there: one to
+// ten digits without a leading 0 (but 0 itself), a '-' before them for a
+// negative id (not -0), a quote before that, and in the 32-bit range.
 static bool keyIdBefore(const char *text, const char *suffix, int *id) {
+    long long value = 0;
+    long long scale = 1;
     const char *digits = suffix;
-    while (digits > text && isDigit(digits[-1])) --digits;
+    while (digits > text && digits[-1] >= '0' && digits[-1] <= '9' && scale <= 1000000000) {
+        --digits;
+        value += (*digits - '0') * scale;
+        scale *= 10;
+    }
     std::size_t count = static_cast<std::size_t>(suffix - digits);
-    if (count == 0 || count > 10 || (digits[0] == '0' && count > 1)) return false;
+    if (count == 0 || (digits > text && digits[-1] >= '0' && digits[-1] <= '9') ||
+        (digits[0] == '0' && count > 1))
+        return false;
     bool negative = digits > text && digits[-1] == '-';
     const char *quote = negative ? digits - 1 : digits;
     if (quote == text || quote[-1] != '"' || (negative && digits[0] == '0')) return false;
-    long long value = 0;
-    for (const char *c = digits; c < suffix; ++c) value = value * 10 + (*c - '0');
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) return false;
     *id = static_cast<int>(value);
     return true;
 }
 
-static void clearCoreNameIndex() {
-    coreNameSlots.assign(1 << 16, CoreNameSlot{0, 0});
+// Room for the names of a text of `length` bytes: an entry takes some 100
+// bytes, and the table is kept at most half full.
+static void clearCoreNameIndex(std::size_t length) {
+    std::size_t slots = 1 << 16;
+    while (slots < length / 50) slots *= 2;
+    coreNameSlots.assign(slots, CoreNameSlot{0, 0});
     coreNameCount = 0;
     coreNameIndexBuilt = false;
 }
+
+static const char NAME_KEY_END[] = "{\"name\":\"";
 
 // Every key ends in ":{"name":"; the scan looks for each '{' (a fast
 // byte search) and checks the text around it, which finds the same places
 // as a search for that whole text, in the same order.
 static void buildCoreNameIndex() {
-    static const char AFTER[] = "{\"name\":\"";
-    const std::size_t afterLength = std::strlen(AFTER);
-    clearCoreNameIndex();
-    const char *end = coreData + std::strlen(coreData);
+    const std::size_t afterLength = std::strlen(NAME_KEY_END);
+    const std::size_t length = std::strlen(coreData);
+    clearCoreNameIndex(length);
+    coreNameIndexBuilt = true;
+    coreNamesSearched = length >= UINT32_MAX;
+    if (coreNamesSearched) return;
+    const char *end = coreData + length;
     for (const char *brace = coreData; brace < end; ++brace) {
         brace = static_cast<const char *>(std::memchr(brace, '{', static_cast<std::size_t>(end - brace)));
         if (!brace) break;
         if (brace - coreData < 2 || brace[-2] != '"' || brace[-1] != ':' ||
             static_cast<std::size_t>(end - brace) < afterLength ||
-            std::memcmp(brace, AFTER, afterLength) != 0)
+            std::memcmp(brace, NAME_KEY_END, afterLength) != 0)
             continue;
         int id = 0;
         if (keyIdBefore(coreData, brace - 2, &id))
-            addCoreName(id, static_cast<std::size_t>(brace + afterLength - coreData));
+            addCoreName(id, static_cast<std::uint32_t>(brace + afterLength - coreData));
     }
-    coreNameIndexBuilt = true;
+}
+
+// Where the name of `itemId`'s first entry begins, or null.
+static const char *findCoreName(int itemId) {
+    if (!coreNameIndexBuilt) buildCoreNameIndex();
+    if (!coreNamesSearched) {
+        const CoreNameSlot &slot = coreNameSlot(itemId);
+        return slot.nameOffset == 0 ? nullptr : coreData + slot.nameOffset;
+    }
+    char key[32];
+    std::snprintf(key, sizeof key, "\"%d\":%s", itemId, NAME_KEY_END);
+    const char *found = std::strstr(coreData, key);
+    return found ? found + std::strlen(key) : nullptr;
 }
 
 static void showFormatted(const char *format, const char *value) {
@@ -207,10 +236,8 @@ void prepareCoreItemNames() {
 
 bool lookupCoreItemName(int itemId, char *nameBuffer) {
     if (!coreData) return false;
-    if (!coreNameIndexBuilt) buildCoreNameIndex();
-    const CoreNameSlot &slot = coreNameSlot(itemId);
-    if (slot.nameOffset == 0) return false;
-    const char *name = coreData + slot.nameOffset;
+    const char *name = findCoreName(itemId);
+    if (!name) return false;
     const char *end = std::strchr(name, '"');
     std::size_t length = end ? static_cast<std::size_t>(end - name) : 0;
     if (length > CORE_NAME_BUFFER_SIZE - 1) length = CORE_NAME_BUFFER_SIZE - 1;

@@ -64,6 +64,7 @@ struct FetchAhead {
     int bodiesHeld = 0;
     std::size_t bytesHeld = 0;
     bool workersStarted = false;
+    bool downloading = false; // the generation downloads: a name was found to need it
     bool stopping = false;
     std::atomic<bool> cancel{false};
     std::vector<HttpConnection *> connections;
@@ -275,6 +276,11 @@ void fetchItemAhead(FetchAhead *ahead, const char *name, int crafts, bool reques
     {
         std::lock_guard<std::mutex> held(ahead->lock);
         if (ahead->stopping || (ahead->workersStarted && ahead->workers.empty())) return;
+        // While nothing needs a download (a warm cache), the entries of the
+        // recipes are not looked at: each would cost a look at the file
+        // system for nothing. The requested items, and the first download,
+        // set it off.
+        if (!requested && !ahead->downloading) return;
         if (!ahead->names.try_emplace(name, NAME_DECIDING).second) return;
     }
     // Deciding may wait for the file system; the store waits meanwhile only
@@ -289,6 +295,7 @@ void fetchItemAhead(FetchAhead *ahead, const char *name, int crafts, bool reques
         return;
     }
     owner = NAME_AHEAD;
+    ahead->downloading = true;
     ahead->transfers[job.searchAddress] = Transfer{};
     if (urgent)
         ahead->queue.push_front(std::move(job));
@@ -301,6 +308,7 @@ void fetchItemAhead(FetchAhead *ahead, const char *name, int crafts, bool reques
 void claimItem(FetchAhead *ahead, const char *name) {
     if (!ahead) return;
     std::unique_lock<std::mutex> held(ahead->lock);
+    ahead->downloading = true;
     auto [entry, added] = ahead->names.try_emplace(name, NAME_STORE);
     if (added) return;
     ahead->transferDone.wait(held, [&] { return ahead->names[name] != NAME_DECIDING; });

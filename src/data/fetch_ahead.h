@@ -42,7 +42,8 @@ void closeFetchAhead(FetchAhead *ahead);
 // generation. `crafts` above 0 (or `requested`) says that the item will be
 // expanded, so that the entries of its recipe are fetched ahead in turn.
 // `urgent` names go before the waiting ones. Without workers (none could be
-// started) nothing is fetched ahead.
+// started) nothing is fetched ahead; nor is an item that is not requested
+// while no name of the generation needed a download yet.
 void fetchItemAhead(FetchAhead *ahead, const char *name, int crafts, bool requested, bool urgent);
 
 // The store takes `name` in hand. A name that fetching ahead has taken on

@@ -8,10 +8,13 @@ int readWholeFile(std::FILE *file, char **text, std::size_t *length) {
     *length = 0;
     std::size_t size = 0;
     if (!measureRegularFile(file, &size)) return -1;
-    char *block = static_cast<char *>(std::calloc(size + 1, 1));
+    char *block = static_cast<char *>(std::malloc(size + 1));
     if (!block) return -1;
-    std::size_t elements = size == 0 ? 1 : std::fread(block, size, 1, file);
+    // One read of the whole length. The text ends where the read ended: as
+    // in a zero-filled block, a short read leaves the text shorter.
+    std::size_t got = size == 0 ? 0 : std::fread(block, 1, size, file);
+    block[got] = '\0';
     *text = block;
     *length = size;
-    return elements == 1 ? 0 : 1;
+    return got == size ? 0 : 1;
 }

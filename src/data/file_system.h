@@ -66,7 +66,8 @@ void blockInterruptsOnThisThread();
 bool measureRegularFile(std::FILE *file, std::size_t *length);
 
 // Reads the whole open file: takes its length, rewinds, and reads it in one
-// read into a new zero-filled block of length + 1 bytes. The block belongs
+// read into a new block of length + 1 bytes, the text ending with a zero
+// byte right after what was read (as in a zero-filled block). The block belongs
 // to the caller (free with std::free). Returns 0 when the whole file was
 // read, 1 after a short read (the block is still handed over), -1 when it
 // is no regular file or no block could be had (nothing handed over).

@@ -17,15 +17,13 @@ const char PATH_SEPARATOR = '/';
 
 std::FILE *openFileForReading(const char *path, FileOpenOutcome *outcome) {
     // Without O_NONBLOCK, opening a pipe would wait for a writer for ever.
+    // Reads of an ordinary file do not heed it, and only those are read.
     int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
         *outcome = errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
         return nullptr;
     }
-    int flags = fcntl(descriptor, F_GETFL);
-    std::FILE *file = flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0
-                          ? fdopen(descriptor, "rb")
-                          : nullptr;
+    std::FILE *file = fdopen(descriptor, "rb");
     if (!file) {
         close(descriptor);
         *outcome = FILE_UNREADABLE;
@@ -120,10 +118,15 @@ void removeOnInterrupt(const char *path) {
 void releaseOnInterrupt() { interruptArmed.store(0, std::memory_order_release); }
 
 bool measureRegularFile(std::FILE *file, std::size_t *length) {
+    // The end is sought on the descriptor (the stream's seek to the end
+    // would ask for the file's status once more), after the stream has
+    // written what it holds; the rewind puts the stream and the descriptor
+    // back at the start together.
+    if (std::fflush(file) != 0) return false;
+    int descriptor = fileno(file);
     struct stat status;
-    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    long end = std::ftell(file);
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    off_t end = lseek(descriptor, 0, SEEK_END);
     if (end < 0) return false;
     std::rewind(file);
     *length = static_cast<std::size_t>(end);

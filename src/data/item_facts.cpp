@@ -1,6 +1,7 @@
 // Reading item documents and search answers by their key texts.
 #include "data/item_facts.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -144,8 +145,13 @@ static void readSourceCandidate(const DocumentRegions &regions, int job, char *c
 static bool findIngredientName(TextRegion itemPart, const char *entry, int id,
                                const std::vector<const char *> &idKeys, char *name) {
     name[0] = '\0';
+    // The key `","id":<id>,` (snprintf would cost more than the search).
     char key[32];
-    int keyLength = std::snprintf(key, sizeof key, "%s%d,", OBJECT_ID_KEY, id);
+    std::size_t prefix = sizeof OBJECT_ID_KEY - 1;
+    std::memcpy(key, OBJECT_ID_KEY, prefix);
+    char *digitsEnd = std::to_chars(key + prefix, key + sizeof key - 1, id).ptr;
+    *digitsEnd = ',';
+    int keyLength = static_cast<int>(digitsEnd + 1 - key);
     const char *match = nullptr;
     for (const char *candidate : idKeys) {
         if (candidate < entry) continue;

@@ -224,8 +224,12 @@ int lookupItemDocument(ItemStore *store, const char *name, std::shared_ptr<ItemD
     int itemId = 0;
     result = loadFreshDocument(&lookup, &text, &itemId);
     if (result != RESULT_OK) return result;
-    auto made = std::make_shared<ItemDocument>(ItemDocument{text, itemId, std::move(lookup.facts), false});
-    std::free(text);
+    // The block the file was read into is kept, without what the cut left
+    // behind it (a document's related tail is often most of it).
+    std::size_t length = std::strlen(text);
+    if (char *shrunk = static_cast<char *>(std::realloc(text, length + 1))) text = shrunk;
+    auto made = std::make_shared<ItemDocument>(
+        ItemDocument{std::unique_ptr<char, DocumentTextFree>(text), length, itemId, std::move(lookup.facts), false});
     if (remembering) store->documents.emplace(name, made);
     *document = std::move(made);
     return RESULT_OK;
@@ -234,7 +238,7 @@ int lookupItemDocument(ItemStore *store, const char *name, std::shared_ptr<ItemD
 const ItemFacts &itemFacts(ItemDocument *document) {
     if (!document->facts) {
         auto facts = std::make_shared<ItemFacts>();
-        readItemFacts(document->text.c_str(), facts.get());
+        readItemFacts(document->text.get(), facts.get());
         document->facts = std::move(facts);
     }
     return *document->facts;
@@ -246,12 +250,12 @@ int loadItemDocument(ItemStore *store, const char *name, char **documentText, in
     std::shared_ptr<ItemDocument> document;
     int result = lookupItemDocument(store, name, &document, errorText);
     if (result != RESULT_OK) return result;
-    char *copy = static_cast<char *>(std::malloc(document->text.size() + 1));
+    char *copy = static_cast<char *>(std::malloc(document->length + 1));
     if (!copy) {
         reportFailure(errorText, "Error reading cache file for [%s].\n", name);
         return RESULT_CACHE_FILE_ERROR;
     }
-    std::memcpy(copy, document->text.c_str(), document->text.size() + 1);
+    std::memcpy(copy, document->text.get(), document->length + 1);
     *documentText = copy;
     if (itemId) *itemId = document->itemId;
     return RESULT_OK;

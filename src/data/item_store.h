@@ -3,6 +3,7 @@
 // store serves one generation and remembers what it read in it.
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,9 +14,15 @@
 struct FetchAhead;
 struct Settings;
 
+// Frees a document's text.
+struct DocumentTextFree {
+    void operator()(char *text) const { std::free(text); }
+};
+
 // One item document as a generation read it.
 struct ItemDocument {
-    std::string text;                        // cut before its ,"related" key
+    std::unique_ptr<char, DocumentTextFree> text; // cut before its ,"related" key; the block it was read into
+    std::size_t length;                      // of the text, without its terminator
     int itemId;                              // the id found in it, range-checked
     std::shared_ptr<const ItemFacts> facts;  // read on first use, once
     bool entriesFetchedAhead;                // its recipe's entries were asked for ahead
