@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -75,17 +74,40 @@ void cacheFirstParts() {
         writeFile("cache/Part " + std::to_string(id), itemDocument("Part " + std::to_string(id), id + 10));
 }
 
+// Erases every piece of `text` that begins with `start` and runs through
+// `end`, and returns the text.
+std::string erasePieces(std::string text, const std::string &start, const std::string &end) {
+    for (std::size_t at; (at = text.find(start)) != std::string::npos;) {
+        std::size_t stop = text.find(end, at + start.size());
+        text.erase(at, stop == std::string::npos ? std::string::npos : stop + end.size() - at);
+    }
+    return text;
+}
+
 // The part of a console run's output after the header lines, with what only
 // the verbose run prints taken out: its progress and diagnostic lines, and
 // the columns behind each row.
 std::string quietPart(const std::string &output) {
     std::size_t at = output.find(" items.\n");
     std::string text = at == std::string::npos ? output : output.substr(at + 8);
-    static const std::regex verbose(
-        "Retrieving (recipe|index) for [^\n]*?\\.\\.\\. | from (disk cache|web)\n|"
-        "New material -?[0-9]+ \\[[^\n]*\\]\n|Adding -?[0-9]+ to [^\n]*\n|"
-        "\\[[^\n]*\\] has no recipe\\.\n| +q:[ 0-9-]+ a:[^\n]*");
-    return std::regex_replace(text, verbose, "");
+    text = erasePieces(text, "Retrieving recipe for ", "... ");
+    text = erasePieces(text, "Retrieving index for ", "... ");
+    text = erasePieces(text, " from disk cache\n", "");
+    text = erasePieces(text, " from web\n", "");
+    text = erasePieces(text, "New material ", "\n");
+    text = erasePieces(text, "Adding ", "\n");
+    for (std::size_t end; (end = text.find("] has no recipe.\n")) != std::string::npos;) {
+        std::size_t begin = text.rfind('[', end);
+        text.erase(begin, end + 17 - begin);
+    }
+    // The columns: blanks, then "q:" and the row's fields up to the line end.
+    for (std::size_t column = 0; (column = text.find("q:", column)) != std::string::npos;) {
+        std::size_t pad = column;
+        while (pad > 0 && text[pad - 1] == ' ') --pad;
+        text.erase(pad, text.find('\n', column) - pad);
+        column = pad;
+    }
+    return text;
 }
 
 // A name server that answers slowly, and the command that runs the program
