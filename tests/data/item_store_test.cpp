@@ -215,6 +215,8 @@ TEST_F(ItemStoreTest, RefusedLookupsSendNothingAndLeaveTheCacheAlone) {
          "Error opening cache file for [Copper Ore" + openError, "", ""},
         {"cache entry that is a folder", shell("mkdir 'cache/Odd Thing'"), "Odd Thing", false,
          RESULT_CACHE_FILE_ERROR, "Error reading cache file for [Odd Thing].\n", "cache", "Odd Thing"},
+        {"cache entry that is a pipe (no writer is waited for)", shell("mkfifo 'cache/Odd Thing'"), "Odd Thing",
+         false, RESULT_CACHE_FILE_ERROR, "Error reading cache file for [Odd Thing].\n", "cache", "Odd Thing"},
     };
     std::vector<Row> table(std::begin(rows), std::end(rows));
     for (bool refresh : {false, true})
@@ -225,7 +227,7 @@ TEST_F(ItemStoreTest, RefusedLookupsSendNothingAndLeaveTheCacheAlone) {
     for (const char *name : {"a/b", "../Copper Ore", ".", "..", "", "back\\slash"})
         table.push_back({std::string("no plain file name: ") + name, {}, name, false, RESULT_CACHE_FILE_ERROR,
                          std::string("Error opening cache file for [") + name + openError, "cache", ""});
-    ASSERT_EQ(table.size(), 13u);
+    ASSERT_EQ(table.size(), 14u);
     for (const Row &row : table) {
         SCOPED_TRACE(row.label);
         TempFolder rowFolder;

@@ -14,14 +14,28 @@ static bool startsWith(const char *text, const char *prefix) {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+// The connection by which the X server was found reachable. It stays open
+// until the toolkit has its own: were it the server's only client, closing
+// it would make the server reset, and refuse the toolkit for a moment.
+static xcb_connection_t *probeConnection = nullptr;
+
 // True when the X server named by DISPLAY accepts a connection.
 static bool x11Reachable() {
     const char *display = std::getenv("DISPLAY");
     if (!display || !*display) return false;
+    releaseReachableDisplay();
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     bool reachable = connection && xcb_connection_has_error(connection) == 0;
-    if (connection) xcb_disconnect(connection);
+    if (reachable)
+        probeConnection = connection;
+    else if (connection)
+        xcb_disconnect(connection);
     return reachable;
+}
+
+void releaseReachableDisplay() {
+    if (probeConnection) xcb_disconnect(probeConnection);
+    probeConnection = nullptr;
 }
 
 // True when the compositor's socket named by WAYLAND_DISPLAY accepts a

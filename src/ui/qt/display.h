@@ -11,3 +11,8 @@
 // takes them), so that the toolkit tries only those; else it is emptied.
 // The environment is left as it is: other threads may be reading it.
 bool chooseReachableDisplay(std::string *platforms);
+
+// Closes the connection by which chooseReachableDisplay found the X server,
+// once the toolkit has connected (or given up): the server must not lose its
+// last client in between.
+void releaseReachableDisplay();

@@ -45,6 +45,7 @@ static bool ensureApplication() {
     }
     applicationArgv[applicationArgc] = nullptr;
     application = new QApplication(applicationArgc, applicationArgv);
+    releaseReachableDisplay();
     return true;
 }
 
