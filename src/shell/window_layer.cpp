@@ -52,7 +52,9 @@ void runWindowDialog() {
 }
 
 void closeWindowLayer() {
-    if (openedLayer) openedLayer->closeWindowSystem();
+    bool opened = openedLayer != nullptr;
+    if (opened) openedLayer->closeWindowSystem();
     openedLayer = nullptr;
     setMessageBoxHooks(nullptr);
+    if (opened) afterWindowLayerClosed();
 }

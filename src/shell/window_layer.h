@@ -34,6 +34,11 @@ struct WindowLayer {
 // with the reason in *error.
 const WindowLayer *findWindowLayer(std::string *error);
 
+// Called once the window layer that was found is closed, before the process
+// ends: the toolkit's libraries leave threads of their own, which they run
+// down only while the process exits.
+void afterWindowLayerClosed();
+
 // Window mode: finds the window layer and opens its window system. False,
 // with a line on standard error, when either fails.
 bool openWindowMode(int &argc, char **argv);

@@ -58,3 +58,16 @@ const WindowLayer *findWindowLayer(std::string *error) {
     *error = failure;
     return layer;
 }
+
+// The leak check of a LeakSanitizer build, when the program is one.
+extern "C" void __lsan_do_leak_check() __attribute__((weak));
+
+// Qt's threads (the X connection's reader, D-Bus, the thread pool) are
+// detached, and Qt ends them only in its exit handlers: the process's end
+// finds them still exiting, and LeakSanitizer's check at the end of the
+// process cannot stop them (its tracer then fails). Here, with the window
+// layer closed and those threads idle, is the end of the program's own
+// work: a LeakSanitizer build checks for leaks now, and not again at exit.
+void afterWindowLayerClosed() {
+    if (__lsan_do_leak_check) __lsan_do_leak_check();
+}

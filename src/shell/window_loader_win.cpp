@@ -11,3 +11,6 @@ const WindowLayer *findWindowLayer(std::string *error) {
     error->clear();
     return tavroWindowModule();
 }
+
+// The Win32 window layer leaves no threads of its own.
+void afterWindowLayerClosed() {}
