@@ -191,6 +191,10 @@ static int loadFreshDocument(Lookup *lookup, char **text, int *itemId) {
             result = readDocument(cached, name, text, itemId, lookup->errorText);
             break;
         case LOOKUP_DOWNLOAD:
+            // The old file is closed before the new one takes its place:
+            // Windows replaces no file that is open.
+            if (cached) std::fclose(cached);
+            cached = nullptr;
             claimItem(lookup->store->ahead, name);
             result = downloadDocument(lookup, path, text, itemId);
             break;
