@@ -10,11 +10,9 @@ import http.client
 import json
 import os
 import re
-import selectors
 import shutil
 import signal
 import socket
-import subprocess
 import sys
 import tempfile
 import threading
@@ -22,7 +20,9 @@ import time
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-STANDIN = os.path.join(ROOT, "tools", "corvanedb_standin.py")
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import standin_client  # noqa: E402
+
 SAMPLE = os.path.join(ROOT, "data", "sample")
 CORE_PATH = "/db/doc/core/en/3/data.json"
 START_LIMIT = 30  # seconds a stand-in may take to start on a busy machine
@@ -32,56 +32,8 @@ SEARCH_SHAPE = re.compile(r'^\{"results":\[(%s(,%s)*)?\],"total":(\d+)\}$' % (SE
 
 # ---------------------------------------------------------------- running the stand-in
 
-class Standin:
-    """One stand-in process on a free port, with its port, log, rules and stderr files in a temp folder.
-
-    Raises RuntimeError with the stand-in's stderr when it ends before it listens. The
-    temp folder and the process are cleaned up on every path: a failed start, stop(), or
-    leaving a `with` block.
-    """
-
-    def __init__(self, data_dir, extra_args=(), parent=None):
-        self.dir = tempfile.mkdtemp(prefix="standin-", dir=parent)
-        self.port_file = os.path.join(self.dir, "port")
-        self.log_file = os.path.join(self.dir, "requests.log")
-        self.rules_file = os.path.join(self.dir, "rules.json")
-        self.stderr_file = os.path.join(self.dir, "stderr")
-        self.proc = None
-        self.stopped = False
-        try:
-            with open(self.stderr_file, "wb") as stderr:
-                self.proc = subprocess.Popen(
-                    [sys.executable, STANDIN, "--data", data_dir, "--port-file", self.port_file,
-                     "--log", self.log_file, "--rules", self.rules_file, *extra_args],
-                    stdout=subprocess.PIPE, stderr=stderr, text=True)
-            self.stdout_line = self._wait_for_listening_line()
-            with open(self.port_file) as f:
-                self.port = int(f.read())
-        except BaseException:
-            self.stop()
-            raise
-
-    def _wait_for_listening_line(self):
-        """The stand-in's first stdout line; it comes once the port file is written."""
-        with selectors.DefaultSelector() as selector:
-            selector.register(self.proc.stdout, selectors.EVENT_READ)
-            if not selector.select(timeout=START_LIMIT):
-                raise RuntimeError("stand-in printed nothing within %d s: %s" % (START_LIMIT, self.stderr()))
-        line = self.proc.stdout.readline()
-        if not line:  # end of file: the process ended
-            self.proc.wait(timeout=START_LIMIT)
-            raise RuntimeError("stand-in exited with code %s: %s" % (self.proc.returncode, self.stderr()))
-        return line
-
-    def stderr(self):
-        with open(self.stderr_file, errors="replace") as f:
-            return f.read()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
+class Standin(standin_client.Standin):
+    """The shared stand-in client, with HTTP requests of the test's own."""
 
     def connect(self):
         return http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
@@ -97,43 +49,6 @@ class Standin:
         finally:
             if own:
                 conn.close()
-
-    def set_rules(self, rules):
-        """Rules as a list (written as JSON), a text (written as it is) or None (no rules file)."""
-        if rules is None:
-            self.clear_rules()
-            return
-        with open(self.rules_file, "w") as f:
-            f.write(rules if isinstance(rules, str) else json.dumps(rules))
-
-    def clear_rules(self):
-        if os.path.exists(self.rules_file):
-            os.remove(self.rules_file)
-
-    def log_lines(self):
-        with open(self.log_file) as f:
-            return [json.loads(line) for line in f]
-
-    def stop(self, sig=signal.SIGTERM):
-        """Stops the process (killing it if the signal does not end it) and removes the folder."""
-        if self.stopped:
-            return self.proc.returncode if self.proc else None
-        self.stopped = True
-        code = None
-        try:
-            if self.proc is not None:
-                if self.proc.poll() is None:
-                    self.proc.send_signal(sig)
-                try:
-                    code = self.proc.wait(timeout=START_LIMIT)
-                finally:
-                    if self.proc.poll() is None:
-                        self.proc.kill()
-                        self.proc.wait()
-                    self.proc.stdout.close()
-        finally:
-            shutil.rmtree(self.dir, ignore_errors=True)
-        return code
 
 
 def search_path(name):
@@ -461,7 +376,7 @@ class LogAndStartupTests(unittest.TestCase):
         with open(self.server.port_file) as f:
             content = f.read()
         self.assertRegex(content, r"^\d+\n$")
-        self.assertEqual(self.server.stdout_line, "listening on http://127.0.0.1:%d\n" % self.server.port)
+        self.assertEqual(self.server.stdout_line(), "listening on http://127.0.0.1:%d\n" % self.server.port)
         self.assertEqual([n for n in os.listdir(self.server.dir) if n.endswith(".tmp")], [])
 
     def test_log_lines_describe_each_request(self):
@@ -472,7 +387,7 @@ class LogAndStartupTests(unittest.TestCase):
         finally:
             conn.close()
         self.server.get("/missing?a=b%20c")
-        lines = self.server.log_lines()
+        lines = self.server.records()
         self.assertEqual(len(lines), 3)
         for line in lines:
             self.assertEqual(set(line), {"method", "path", "query", "headers", "conn"})
@@ -489,7 +404,7 @@ class LogAndStartupTests(unittest.TestCase):
     def test_rule_answered_and_delayed_requests_are_logged_too(self):
         self.server.set_rules([{"path": "/slow", "body": "x", "delay": 0.2}])
         self.server.get("/slow")
-        self.assertEqual([l["path"] for l in self.server.log_lines()], ["/slow"])
+        self.assertEqual([l["path"] for l in self.server.records()], ["/slow"])
 
     def test_stops_cleanly_on_signals(self):
         for sig in (signal.SIGTERM, signal.SIGINT):
@@ -605,7 +520,7 @@ class LatencyTests(unittest.TestCase):
                 self.assertEqual((status, body), (200, DOC_2011))
                 self.assertGreaterEqual(elapsed, latency * 0.95)
             self.assertLess(total, clients * latency * 2 / 3)
-            conns = {l["conn"] for l in server.log_lines() if l["path"] == item_path(2011)}
+            conns = {l["conn"] for l in server.records() if l["path"] == item_path(2011)}
             self.assertEqual(len(conns), clients)
 
 

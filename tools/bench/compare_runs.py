@@ -77,7 +77,7 @@ def run_scenarios(program, standin, work, items):
             os.makedirs(os.path.join(folder, "cache"))
         else:
             shutil.copytree(folders[start.split(":", 1)[1]], folder)
-        open(standin.log_file, "w").close()
+        standin.clear_log()
         out = os.path.join(work, name.replace(" ", "-") + ".out")
         run_in_pty([program] + arguments, folder, out, program_env(standin.url))
         with open(out, "rb") as f:
@@ -111,7 +111,7 @@ def main(argv=None):
     programs = [p.split("=", 1) for p in args.program]
     items = read_list(args.list)
     work = tempfile.mkdtemp(prefix="compare-runs-")
-    standin = Standin(os.path.abspath(args.data), work, ["--static-data"])
+    standin = Standin(os.path.abspath(args.data), ["--static-data"], parent=work)
     differences = 0
     try:
         found = {}

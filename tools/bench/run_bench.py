@@ -49,7 +49,8 @@ import sys
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-STANDIN = os.path.join(ROOT, "tools", "corvanedb_standin.py")
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from standin_client import Standin  # noqa: E402  (the benchmarks' stand-in, with the tests')
 GENERATOR = os.path.join(ROOT, "tools", "world", "generate_world.py")
 MB = 1024 * 1024
 
@@ -116,41 +117,6 @@ def program_env(base_url):
     env.pop("WAYLAND_DISPLAY", None)
     env["CORVANEDB_URL"] = base_url
     return env
-
-
-class Standin:
-    """The stand-in web service on a free port, serving the world, logging every request."""
-
-    def __init__(self, data_dir, work_dir, extra_args=()):
-        self.port_file = os.path.join(work_dir, "standin.port")
-        self.log_file = os.path.join(work_dir, "requests.log")
-        for path in (self.port_file, self.log_file):
-            if os.path.exists(path):
-                os.remove(path)
-        open(self.log_file, "w").close()
-        self.proc = subprocess.Popen(
-            [sys.executable, STANDIN, "--data", data_dir, "--port", "0",
-             "--port-file", self.port_file, "--log", self.log_file, *extra_args],
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        deadline = time.monotonic() + 20
-        while not os.path.exists(self.port_file):
-            if self.proc.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("the stand-in did not start")
-            time.sleep(0.05)
-        with open(self.port_file) as f:
-            self.url = "http://127.0.0.1:%d" % int(f.read())
-
-    def log_lines(self):
-        with open(self.log_file, encoding="utf-8") as f:
-            return f.readlines()
-
-    def stop(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
 
 
 def request_counts(lines):
@@ -223,7 +189,7 @@ def console_bench(args, results):
     list_args = read_list(os.path.join(args.world, "list.txt"))
     core_file = os.path.join(args.world, "core.json")
     core_bytes = os.path.getsize(core_file)
-    standin = Standin(os.path.abspath(args.world), args.out, ["--static-data"])
+    standin = Standin(os.path.abspath(args.world), parent=args.out, extra_args=["--static-data"])
     env = program_env(standin.url)
     # With --cold-repeat 0 the cold figures of an earlier run are kept.
     console = dict(results.get("console", {})) if args.cold_repeat == 0 else {}
@@ -349,8 +315,8 @@ def latency_bench(args, results):
     exe = os.path.abspath(args.exe)
     list_args = read_list(os.path.join(args.world, "list.txt"))
     figures = {"latency_ms": args.latency_ms}
-    standin = Standin(os.path.abspath(args.world), args.out,
-                      ["--static-data", "--latency-ms", str(args.latency_ms)])
+    standin = Standin(os.path.abspath(args.world), parent=args.out,
+                      extra_args=["--static-data", "--latency-ms", str(args.latency_ms)])
     env = program_env(standin.url)
     try:
         for mode, verbose in (("ahead", False), ("one-at-a-time", True)):
@@ -371,7 +337,7 @@ def latency_bench(args, results):
     figures["ahead_to_floor"] = figures["ahead"]["wall"] / figures["floor"]
 
     # Refresh: the warm folder of the fetched-ahead cold run, at no latency.
-    standin = Standin(os.path.abspath(args.world), args.out, ["--static-data"])
+    standin = Standin(os.path.abspath(args.world), parent=args.out, extra_args=["--static-data"])
     env = program_env(standin.url)
     warm = os.path.join(args.out, "latency-ahead")
     try:
