@@ -89,7 +89,8 @@ add_dependencies(shopping-list shopping-list-icon)
 #                                       for the user alone, into %LOCALAPPDATA%\TAVRO Shopping List
 #
 # Both hold the program, an empty cache folder beside it (the program's working
-# folder when started from the Start menu), the README and the licence.
+# folder when started from the Start menu), the README and the licence. In build-win32
+# the same commands make the -win32 packages.
 
 install(TARGETS shopping-list RUNTIME DESTINATION .)
 install(DIRECTORY DESTINATION cache)

@@ -2,8 +2,24 @@
 # Small helpers that the project's scripts share. Source it:
 #   . "$root/tools/shell-lib.sh"
 
-# Installs those of the Debian packages named that are not installed yet, with
-# sudo when not run as root; does nothing when all are present.
+# Runs a command as root: with sudo when not run as root.
+as_root() {
+    if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
+}
+
+# Lets apt install packages of the architecture named (i386 beside amd64);
+# does nothing when it already may or is the machine's own.
+add_package_architecture() {
+    [ "$(dpkg --print-architecture)" = "$1" ] && return 0
+    dpkg --print-foreign-architectures | grep -qx "$1" && return 0
+    echo "Adding the package architecture $1"
+    as_root dpkg --add-architecture "$1"
+}
+
+# Installs those of the Debian packages named (name or name:architecture)
+# that are not installed yet, with sudo when not run as root; does nothing
+# when all are present. It never removes a package: when one would have to
+# go, the install fails instead.
 install_missing_packages() {
     local missing=() p
     for p in "$@"; do
@@ -12,15 +28,13 @@ install_missing_packages() {
         fi
     done
     [ ${#missing[@]} -gt 0 ] || return 0
-    local sudo_cmd=""
-    if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     # Another install may hold the package lock (two scripts at once): wait
     # for it rather than fail.
     local lock=(-o DPkg::Lock::Timeout=900)
-    $sudo_cmd apt-get "${lock[@]}" update -qq
-    $sudo_cmd apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+    as_root apt-get "${lock[@]}" update -qq
+    as_root apt-get "${lock[@]}" install -y -qq --no-install-recommends --no-remove "${missing[@]}"
 }
 
 # Waits up to $1 seconds for the command after it to succeed, trying every 50 ms;

@@ -6,7 +6,10 @@
 # "$WINESERVER_BIN" -w waits for the prefix's processes to end, -k kills them.
 #
 #   WINE64_LOADER    the 64-bit loader (Debian's `wine` wrapper would try the 32-bit one
-#                    first, which this kernel may not run); WINELOADER overrides it
+#                    first, which this kernel may not run); WINELOADER overrides it. It
+#                    runs 32-bit programs too, through Wine's 32-bit side (Debian's
+#                    wine32:i386), where the kernel runs 32-bit programs (wine32_probe)
+#   WINE32_LOADER    that 32-bit side's loader beside it; empty when it is not installed
 #   WINESERVER_BIN   the matching wineserver (for `-w` to wait, `-k` to kill)
 #   WINEPREFIX       default ${HOME}/.cache/tavro-wine
 #   WINEDEBUG        default -all (no fixme/err lines on stderr)
@@ -48,6 +51,9 @@ wine_env_setup() {
 
     export WINE64_LOADER=$loader
     export WINESERVER_BIN=$server
+    WINE32_LOADER="$(dirname "$loader")/wine"
+    [ -x "$WINE32_LOADER" ] || WINE32_LOADER=""
+    export WINE32_LOADER
     # Wine starts further Windows processes (and wineboot) through WINELOADER.
     export WINELOADER=$loader
     local home=${HOME:-/tmp}
@@ -60,20 +66,45 @@ wine_env_setup() {
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES-mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d}
 }
 
+# True when $WINEPREFIX was made by wine_prefix_ready, and with Wine's 32-bit side
+# where Wine has one now. A prefix made before wine32 was installed has an empty
+# syswow64, where every 32-bit program fails ("could not load kernel32.dll"), and
+# `wineboot -u` does not fill it. The mark says which sides the prefix was made with.
+wine_prefix_complete() {
+    local made=""
+    [ -f "$WINEPREFIX/.tavro-ready" ] || return 1
+    [ -n "$WINE32_LOADER" ] || return 0
+    read -r made <"$WINEPREFIX/.tavro-ready" || true
+    [ "$made" = "64-bit and 32-bit" ] || [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
 # Creates $WINEPREFIX the first time, with its messages kept off the caller's
-# terminal. Several callers may start at once: the lock lets one of them build
+# terminal; a prefix without the 32-bit side that Wine now has is set aside and
+# made anew. Several callers may start at once: the lock lets one of them build
 # the prefix while the others wait for it.
 wine_prefix_ready() {
-    [ -f "$WINEPREFIX/.tavro-ready" ] && return 0
+    wine_prefix_complete && return 0
     mkdir -p "$(dirname "$WINEPREFIX")" || return 1
     (
         flock 9
+        if [ -f "$WINEPREFIX/.tavro-ready" ] && ! wine_prefix_complete; then
+            local aside
+            aside="$WINEPREFIX.without-32-bit.$(date +%Y%m%d-%H%M%S)"
+            echo "wine-env: the Wine prefix $WINEPREFIX has no 32-bit side (it was made before" \
+                 "wine32); it is moved to $aside and made anew" >&2
+            "$WINESERVER_BIN" -k 2>/dev/null
+            mv "$WINEPREFIX" "$aside" || exit 1
+        fi
         if [ ! -f "$WINEPREFIX/.tavro-ready" ]; then
             if ! "$WINE64_LOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
                 echo "wine-env: could not create the Wine prefix $WINEPREFIX; see $WINEPREFIX.boot.log" >&2
                 exit 1
             fi
-            touch "$WINEPREFIX/.tavro-ready"
+            if [ -n "$WINE32_LOADER" ]; then
+                echo "64-bit and 32-bit" >"$WINEPREFIX/.tavro-ready"
+            else
+                echo "64-bit" >"$WINEPREFIX/.tavro-ready"
+            fi
             rm -f "$WINEPREFIX.boot.log"
         fi
     ) 9>"$WINEPREFIX.lock"
@@ -106,4 +137,44 @@ wine_server_ready() {
         "$WINE64_LOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1
     fi
     return 0
+}
+
+# Whether this machine runs 32-bit Windows programs under Wine as they are, never
+# emulated: Wine's 32-bit side is installed, the kernel runs its loader (a 32-bit
+# Linux program; a kernel without IA32 emulation does not), and no binfmt_misc
+# entry hands 32-bit programs to an emulator (qemu-i386). Says which in one line.
+# Returns 0 when it does, 1 when this machine cannot (the 32-bit tests are skipped
+# here), 2 when Wine's 32-bit side is missing or broken (an install fault).
+wine32_probe() {
+    if [ -z "$WINE32_LOADER" ]; then
+        echo "Wine's 32-bit side is not installed (Debian: wine32:i386; tools/build-windows.sh installs it)"
+        return 2
+    fi
+    local entry magic
+    if [ "$(cat /proc/sys/fs/binfmt_misc/status 2>/dev/null)" != disabled ]; then
+        for entry in /proc/sys/fs/binfmt_misc/*; do
+            case ${entry##*/} in register | status) continue ;; esac
+            [ "$(head -n 1 "$entry" 2>/dev/null)" = enabled ] || continue
+            # 32-bit little-endian ELF (7f 45 4c 46 01 01) for the i386 (03 00 at byte 18)
+            magic=$(sed -n 's/^magic //p' "$entry")
+            if [[ $magic == 7f454c460101* && ${magic:36:4} == 0300 ]]; then
+                echo "32-bit programs would run emulated here (binfmt_misc ${entry##*/}:" \
+                     "$(sed -n 's/^interpreter //p' "$entry")), which the 32-bit tests do not use"
+                return 1
+            fi
+        done
+    fi
+    local said status=0
+    said=$("$WINE32_LOADER" --version 2>&1) || status=$?
+    said=${said%%$'\n'*}
+    if [ "$status" = 126 ] && [[ $said == *"Exec format error"* ]]; then
+        echo "this kernel runs no 32-bit programs (Linux without IA32 emulation):" \
+             "the 32-bit Windows build cannot run here"
+        return 1
+    fi
+    if [ "$status" != 0 ]; then
+        echo "Wine's 32-bit loader $WINE32_LOADER does not start (exit code $status): $said"
+        return 2
+    fi
+    echo "32-bit Windows programs run here: $said, 32-bit side $WINE32_LOADER, not emulated"
 }

@@ -160,14 +160,26 @@ void disconnect(ConsoleStream *slot) {
     *slot = ConsoleStream{};
 }
 
+// True when a console can be reached by name: the process is attached to one.
+bool consoleReachable() {
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(console);
+    return true;
+}
+
 } // namespace
 
 bool attachConsole() {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     // Access denied: the process has a console already, handed down by the
-    // program that started it.
-    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // program that started it; unless none can be reached, as for a 32-bit
+    // program that Wine starts without a terminal (its process parameters
+    // name a console that is not there).
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && (GetLastError() != ERROR_ACCESS_DENIED || !consoleReachable()))
+        return false;
     connectToConsole(&consoleStreams[0], stdout, 1, output);
     connectToConsole(&consoleStreams[1], stderr, 2, error);
     return true;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -321,6 +322,40 @@ TEST_F(WindowsItemStoreTest, ReplacingAFileThatIsInUseKeepsTheOldOne) {
     EXPECT_EQ(load("Copper Ore"), RESULT_OK);
     EXPECT_EQ(listFolder("cache"), "Copper Ore");
 }
+
+#if SIZE_MAX <= 0xFFFFFFFFu
+// Only the 32-bit build counts in a size_t shorter than a file can be, and
+// has 2 GiB of memory (it is not large-address-aware): a cache file of
+// 4 GiB or more (whose length would wrap to a short one) or one beyond that
+// memory is a read error, never read in part. The rest of each file is a
+// hole, which takes no disk.
+TEST_F(WindowsItemStoreTest, CacheFileLongerThanTheProgramCanHoldIsAReadError) {
+    const std::string document = readFile(DATA_DIR "/sample/items/2001.json");
+    struct Row {
+        const char *label;
+        long long length;
+    } rows[] = {
+        {"4 GiB and the document, which a wrapped length would read", (1ll << 32) + static_cast<long long>(document.size())},
+        {"4 GiB, which a wrapped length would read as empty", 1ll << 32},
+        {"3 GiB, beyond the program's memory", 3ll << 30},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        writeFile("cache/Copper Ore", document);
+        HANDLE file = CreateFileW(L"cache\\Copper Ore", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER end;
+        end.QuadPart = row.length;
+        EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+        CloseHandle(file);
+        EXPECT_EQ(load("Copper Ore"), RESULT_CACHE_FILE_ERROR);
+        EXPECT_EQ(printed, "Error reading cache file for [Copper Ore].\n");
+        EXPECT_EQ(text, nullptr);
+        EXPECT_EQ(fs::file_size("cache/Copper Ore"), static_cast<std::uintmax_t>(row.length));
+    }
+    EXPECT_TRUE(standin.requests().empty());
+}
+#endif
 
 // The core data file as Windows names and guards it.
 TEST_F(WindowsItemStoreTest, CoreDataFileFaultsAreNamedWithWindowsPaths) {

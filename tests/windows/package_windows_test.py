@@ -21,7 +21,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wintest  # noqa: E402
 from wintest import PATIENCE, WINE_RUN, path_of, wait_for  # noqa: E402
 
-VERSION_FILE_NAME = "tavro-shopping-list-{version}-win64"
+# The build's architecture ends the name: win64 or win32.
+PACKAGE_FILE_NAME = "tavro-shopping-list-{version}-{arch}"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavroShoppingList"
 SHORTCUT = os.path.join("Microsoft", "Windows", "Start Menu", "Programs", "TAVRO Shopping List",
                         "TAVRO Shopping List Generator.lnk")
@@ -41,7 +42,8 @@ def make_package(generator, folder):
     subprocess.run(["cpack", "-G", generator, "--config", config, "-B", folder], check=True,
                    capture_output=True, timeout=PATIENCE)
     extension = {"ZIP": ".zip", "NSIS": ".exe"}[generator]
-    return os.path.join(folder, VERSION_FILE_NAME.format(version=project_version()) + extension)
+    name = PACKAGE_FILE_NAME.format(version=project_version(), arch=path_of("TAVRO_WINDOWS_ARCH"))
+    return os.path.join(folder, name + extension)
 
 
 def wine(*arguments, check=True):

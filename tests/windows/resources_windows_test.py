@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""What the Windows programs carry, read from the .exe files with MinGW's binutils: the
-64-bit build and, when it was built, the 32-bit one (build-win32, which is never run).
+"""What the Windows program of the build carries, read from its .exe file with the
+binutils of the build's MinGW-w64 (x86-64 or i686):
 
 - a window program (GUI subsystem) that imports only DLLs of Windows itself: the C and
   C++ run-times, winpthreads and zlib are linked in;
@@ -23,6 +23,8 @@ import wintest  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "comctl32.dll", "winhttp.dll", "msvcrt.dll"}
 RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 3, 14, 24
+# The file format that objdump names for each build.
+FILE_FORMATS = {"win64": "pei-x86-64", "win32": "pei-i386"}
 
 DIALOG = """101 DIALOGEX 0, 0, 424, 427
 STYLE 0x90c808cc
@@ -76,11 +78,8 @@ def read_resources(tool_prefix, program):
 
 class ProgramTest(unittest.TestCase):
     def programs(self):
-        builds = [("x86_64-w64-mingw32-", "pei-x86-64", wintest.path_of("TAVRO_WINDOWS_PROGRAM"))]
-        win32 = os.path.join(wintest.SOURCE, "build-win32", "shopping-list.exe")
-        if os.path.exists(win32):
-            builds.append(("i686-w64-mingw32-", "pei-i386", win32))
-        return builds
+        return [(wintest.path_of("TAVRO_MINGW_TRIPLET") + "-", FILE_FORMATS[wintest.path_of("TAVRO_WINDOWS_ARCH")],
+                 wintest.path_of("TAVRO_WINDOWS_PROGRAM"))]
 
     def test_a_window_program_that_needs_only_windows(self):
         for prefix, file_format, program in self.programs():

@@ -5,7 +5,8 @@ is), the stand-in web service, and waiting for a condition.
 The tests take their paths from the environment that ctest gives them
 (tests/windows/CMakeLists.txt):
     TAVRO_SOURCE_DIR, TAVRO_WINDOWS_PROGRAM, TAVRO_LINUX_PROGRAM, TAVRO_DIALOG_PROBE,
-    TAVRO_DETACHED_LAUNCHER, TAVRO_BUILD_DIR, TAVRO_WINE_SESSION, WINEPREFIX
+    TAVRO_DETACHED_LAUNCHER, TAVRO_BUILD_DIR, TAVRO_WINE_SESSION, WINEPREFIX, and the
+    build's TAVRO_WINDOWS_ARCH (win64 or win32) and TAVRO_MINGW_TRIPLET
 """
 
 import hashlib
