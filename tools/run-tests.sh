@@ -8,25 +8,24 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install-deps.sh"
 
+# Configures build folder $1 with the CMake options after it, builds it and
+# runs its tests.
+build_and_test() {
+    local folder=$root/$1
+    shift
+    cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
+    cmake --build "$folder"
+    (cd "$folder" && ctest --output-on-failure -j2)
+}
+
 echo "== Build and tests"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-cmake --build "$root/build"
-(cd "$root/build" && ctest --output-on-failure -j2)
+build_and_test build
 
 if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
     echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    cmake -S "$root" -B "$root/build-asan" -G Ninja -DSANITIZE=ON \
-        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-    cmake --build "$root/build-asan"
-    (cd "$root/build-asan" && ctest --output-on-failure -j2)
-fi
-
-if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
+    build_and_test build-asan -DSANITIZE=ON
     echo "== The core's and the console's tests under ThreadSanitizer"
-    cmake -S "$root" -B "$root/build-tsan" -G Ninja -DSANITIZE_THREAD=ON \
-        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-    cmake --build "$root/build-tsan"
-    (cd "$root/build-tsan" && ctest --output-on-failure -j2)
+    build_and_test build-tsan -DSANITIZE_THREAD=ON
 fi
 
 if [ "${SKIP_FUZZ:-0}" != 1 ]; then
