@@ -10,7 +10,6 @@ The tests take their paths from the environment that ctest gives them
 """
 
 import hashlib
-import json
 import os
 import pty
 import re
@@ -26,7 +25,8 @@ import unittest
 SOURCE = os.environ.get("TAVRO_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 SAMPLE = os.path.join(SOURCE, "data", "sample")
 WINE_RUN = os.path.join(SOURCE, "tools", "wine-run.sh")
-STANDIN = os.path.join(SOURCE, "tools", "corvanedb_standin.py")
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
+import standin_client  # noqa: E402
 MAIN_TITLE = "TAVRO Shopping list generator by DURSK Alpha 7"
 
 # A generous limit for anything that waits on a busy two-core machine.
@@ -42,15 +42,11 @@ def path_of(variable):
 
 
 def wait_for(ready, limit=PATIENCE, what="a condition"):
-    """Calls ready() until it gives something true; fails after `limit` seconds."""
-    deadline = time.monotonic() + limit
-    while True:
-        value = ready()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("gave up waiting for %s after %d s" % (what, limit))
-        time.sleep(0.02)
+    """Calls ready() until it gives something true; fails the test after `limit` seconds."""
+    try:
+        return standin_client.wait_until(ready, limit, what)
+    except TimeoutError as error:
+        raise AssertionError(str(error)) from None
 
 
 def windows_path(unix_path):
@@ -201,50 +197,11 @@ def folder_snapshot(folder):
     return found
 
 
-class Standin:
-    """The stand-in web service on a free 127.0.0.1 port, with its log and rules."""
+class Standin(standin_client.Standin):
+    """The shared stand-in client, over the sample world unless told otherwise."""
 
     def __init__(self, data=SAMPLE):
-        self.folder = tempfile.mkdtemp(prefix="shopping-standin-")
-        self.log_file = os.path.join(self.folder, "log")
-        self.rules_file = os.path.join(self.folder, "rules.json")
-        port_file = os.path.join(self.folder, "port")
-        self.output = open(os.path.join(self.folder, "output"), "wb")
-        self.process = subprocess.Popen(
-            [sys.executable, STANDIN, "--data", data, "--port", "0", "--port-file", port_file,
-             "--log", self.log_file, "--rules", self.rules_file],
-            stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
-        def port_or_end():
-            text = read_bytes(port_file)
-            if text.endswith(b"\n"):
-                return text
-            return b"ended" if self.process.poll() is not None else None
-        text = wait_for(port_or_end, what="the stand-in's port")
-        if text == b"ended":
-            raise RuntimeError("the stand-in ended: " + read_bytes(os.path.join(self.folder, "output")).decode())
-        self.url = "http://127.0.0.1:%d" % int(text)
-
-    def set_rules(self, rules):
-        temporary = self.rules_file + ".tmp"
-        with open(temporary, "w") as f:
-            json.dump(rules, f)
-        os.replace(temporary, self.rules_file)
-
-    def clear_log(self):
-        open(self.log_file, "w").close()
-
-    def records(self):
-        return [json.loads(line) for line in read_bytes(self.log_file).decode().splitlines() if line]
-
-    def requests(self):
-        return [r["path"] + ("?" + r["query"] if r["query"] else "") for r in self.records()]
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(timeout=PATIENCE)
-        self.output.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
+        super().__init__(data)
 
 
 def sample_items():
