@@ -161,3 +161,21 @@ CommandResult runInTerminal(const std::string &folder, const std::string &launch
     std::string codeText = readFile(code);
     return {readFile(output), codeText.empty() ? -1 : std::atoi(codeText.c_str())};
 }
+
+std::vector<std::pair<std::string, std::string>> usageOptions(const InstalledPrefix &installed) {
+    // The core data in place, so that the program gets as far as the list.
+    ScratchFolder folder;
+    fs::create_directory(folder.path() + "/cache");
+    fs::copy_file(DATA_DIR "/sample/core.json", folder.path() + "/cache/corvanedbcore");
+    CommandResult run = runInTerminal(folder.path(), installed.path("bin/" + PROGRAM), {}, {});
+    std::vector<std::pair<std::string, std::string>> options;
+    std::istringstream lines(run.output);
+    std::string line, shortForm, word, longForm;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        if (words >> shortForm >> word >> longForm && word == "or" && shortForm[0] == '-')
+            options.emplace_back(shortForm, longForm);
+    }
+    return options;
+}
