@@ -7,8 +7,8 @@
 # makes the user's working folder (with its cache folder) and starts the
 # program there; a desktop entry that runs the launcher; the icon (scalable,
 # and a 48 px PNG drawn from it at build time); the manual pages of both
-# commands (written for scdoc, turned into roff at build time); the README, the
-# copyright file (with the licence) and the changelog.
+# commands (written for scdoc, turned into roff at build time); the AppStream
+# data; the README, the copyright file (with the licence) and the changelog.
 # The desktop entry's Exec line names the launcher by its absolute path, so it
 # is written at install time, when the prefix is known.
 
@@ -104,6 +104,8 @@ install(FILES ${TAVRO_ICON_PNG}
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_PACKAGING_DIR}/copyright ${TAVRO_CHANGELOG}
         DESTINATION ${TAVRO_DOC_DIR})
 install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
 # The desktop entry, written when the install prefix is known (DESTDIR, as
 # CPack uses it, is not part of the Exec path).

@@ -22,6 +22,7 @@ inline const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID +
 inline const std::string DOC = "share/doc/tavro-shopping-list/";
 inline const std::string WINDOW_MODULE = "lib/tavro-shopping-list/modules/libtavro-shopping-list-ui.so";
 inline const std::string MANUAL = "share/man/man1/";
+inline const std::string METAINFO = "share/metainfo/" + APP_ID + ".metainfo.xml";
 
 // Every file that the installation and the package put down, and its mode.
 struct InstalledFile {
@@ -40,6 +41,7 @@ inline const std::vector<InstalledFile> INSTALLED_FILES = {
     {WINDOW_MODULE, 0644},
     {MANUAL + PROGRAM + ".1.gz", 0644},
     {MANUAL + LAUNCHER + ".1.gz", 0644},
+    {METAINFO, 0644},
 };
 
 struct CommandResult {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "install_support.h"
 #include "support/console_run.h"
 #include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,7 +32,7 @@ TEST_F(InstallTree, PutsExactlyTheListedFilesWithTheirModes) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(filesUnder(installed.prefix()), expected);
     // Programs are executable, data is not.
-    ASSERT_EQ(INSTALLED_FILES.size(), 11u);
+    ASSERT_EQ(INSTALLED_FILES.size(), 12u);
     for (const InstalledFile &file : INSTALLED_FILES) {
         SCOPED_TRACE(file.path);
         EXPECT_EQ(fileMode(installed.path(file.path)), file.mode);
@@ -105,6 +108,20 @@ TEST_F(InstallTree, ManualPagesRenderWithoutWarningsWithEveryOptionPairAndResult
         std::string roff = runCommand("zcat " + page + " | sed 's/\\\\&//g'").output;
         for (const std::string &code : codes) EXPECT_NE(roff.find(code), std::string::npos) << code;
     }
+}
+
+TEST_F(InstallTree, AppStreamDataValidatesAndNamesTheDesktopEntryAndThisVersion) {
+    std::string metainfo = installed.path(METAINFO);
+    CommandResult check = runCommand("appstreamcli validate --no-net " + shellQuote(metainfo));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    std::string xml = readFile(metainfo);
+    EXPECT_NE(xml.find("\n  <id>" + APP_ID + "</id>\n"), std::string::npos);
+    EXPECT_NE(xml.find("<launchable type=\"desktop-id\">" + fs::path(ENTRY).filename().string() + "</launchable>"),
+              std::string::npos);
+    // The newest release comes first.
+    std::size_t release = xml.find("<release ");
+    EXPECT_EQ(xml.substr(release, xml.find(' ', release + 18) - release),
+              "<release version=\"" INSTALL_PROJECT_VERSION "\"");
 }
 
 class DesktopEntry : public InstallTree {};

@@ -121,6 +121,11 @@ TEST_F(DebianPackage, LintianFindsNothingToReport) {
         EXPECT_TRUE(line == "running with root privileges is not recommended!") << line;
 }
 
+TEST_F(DebianPackage, AppStreamDataValidatesWithTheDesktopEntryBesideIt) {
+    CommandResult check = runCommand("appstreamcli validate-tree --no-net " + shellQuote(output->path() + "/unpacked"));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+}
+
 TEST_F(DebianPackage, PackagedDesktopEntryRunsTheLauncherInUsrBin) {
     std::string entry = usr() + "/share/applications/" + APP_ID + ".desktop";
     CommandResult check = runCommand("desktop-file-validate " + shellQuote(entry));
