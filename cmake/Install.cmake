@@ -7,8 +7,9 @@
 # makes the user's working folder (with its cache folder) and starts the
 # program there; a desktop entry that runs the launcher; the icon (scalable,
 # and a 48 px PNG drawn from it at build time); the manual pages of both
-# commands (written for scdoc, turned into roff at build time); the AppStream
-# data; the README, the copyright file (with the licence) and the changelog.
+# commands (written for scdoc, turned into roff at build time); their bash
+# completion; the AppStream data; the README, the copyright file (with the
+# licence) and the changelog.
 # The desktop entry's Exec line names the launcher by its absolute path, so it
 # is written at install time, when the prefix is known.
 
@@ -77,6 +78,12 @@ add_custom_command(
   VERBATIM)
 add_custom_target(shopping-list-docs ALL DEPENDS ${TAVRO_MANUAL_PAGES} ${TAVRO_CHANGELOG})
 
+# bash-completion loads a completion by the command's name: the launcher's is a
+# link to the one file for both.
+set(TAVRO_COMPLETION ${TAVRO_PACKAGING_DIR}/bash-completion/shopping-list)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/completion)
+file(CREATE_LINK shopping-list ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER} SYMBOLIC)
+
 # ---------------------------------------------------------------- install rules
 
 install(TARGETS shopping-list RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -104,6 +111,8 @@ install(FILES ${TAVRO_ICON_PNG}
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_PACKAGING_DIR}/copyright ${TAVRO_CHANGELOG}
         DESTINATION ${TAVRO_DOC_DIR})
 install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAVRO_COMPLETION} ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER}
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 install(FILES ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 

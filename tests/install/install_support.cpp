@@ -59,7 +59,7 @@ std::vector<std::string> filesUnder(const std::string &folder) {
     for (auto it = fs::recursive_directory_iterator(folder, ignored); it != fs::recursive_directory_iterator();
          it.increment(ignored)) {
         if (!it->is_directory(ignored) || it->is_symlink(ignored))
-            found.push_back(fs::relative(it->path(), folder).string());
+            found.push_back(it->path().lexically_relative(folder).string());
     }
     std::sort(found.begin(), found.end());
     return found;

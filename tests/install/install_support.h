@@ -22,12 +22,15 @@ inline const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID +
 inline const std::string DOC = "share/doc/tavro-shopping-list/";
 inline const std::string WINDOW_MODULE = "lib/tavro-shopping-list/modules/libtavro-shopping-list-ui.so";
 inline const std::string MANUAL = "share/man/man1/";
+inline const std::string COMPLETIONS = "share/bash-completion/completions/";
 inline const std::string METAINFO = "share/metainfo/" + APP_ID + ".metainfo.xml";
 
-// Every file that the installation and the package put down, and its mode.
+// Every file that the installation and the package put down, and its mode
+// (of the file it links to, for a symbolic link).
 struct InstalledFile {
     std::string path;
     int mode;
+    std::string linkTarget = ""; // for a symbolic link
 };
 inline const std::vector<InstalledFile> INSTALLED_FILES = {
     {"bin/" + PROGRAM, 0755},
@@ -41,6 +44,8 @@ inline const std::vector<InstalledFile> INSTALLED_FILES = {
     {WINDOW_MODULE, 0644},
     {MANUAL + PROGRAM + ".1.gz", 0644},
     {MANUAL + LAUNCHER + ".1.gz", 0644},
+    {COMPLETIONS + PROGRAM, 0644},
+    {COMPLETIONS + LAUNCHER, 0644, PROGRAM},
     {METAINFO, 0644},
 };
 

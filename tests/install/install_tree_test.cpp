@@ -32,10 +32,13 @@ TEST_F(InstallTree, PutsExactlyTheListedFilesWithTheirModes) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(filesUnder(installed.prefix()), expected);
     // Programs are executable, data is not.
-    ASSERT_EQ(INSTALLED_FILES.size(), 12u);
+    ASSERT_EQ(INSTALLED_FILES.size(), 14u);
     for (const InstalledFile &file : INSTALLED_FILES) {
         SCOPED_TRACE(file.path);
         EXPECT_EQ(fileMode(installed.path(file.path)), file.mode);
+        if (!file.linkTarget.empty()) {
+            EXPECT_EQ(fs::read_symlink(installed.path(file.path)), file.linkTarget);
+        }
     }
 }
 

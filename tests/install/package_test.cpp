@@ -99,14 +99,16 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
     std::string line;
     while (std::getline(lines, line)) {
         std::string mode = line.substr(0, line.find(' '));
-        std::string path = line.substr(line.rfind(' ') + 1);
+        std::string path = line.substr(line.find(" ./") + 1); // and " -> target" for a link
         EXPECT_EQ(path.rfind("./usr/", 0), 0u) << line;
         if (mode[0] == 'd') continue;
         files.push_back(mode + " " + path);
     }
     std::sort(files.begin(), files.end());
     std::vector<std::string> expected;
-    for (const InstalledFile &file : INSTALLED_FILES) expected.push_back(modeText(file.mode) + " ./usr/" + file.path);
+    for (const InstalledFile &file : INSTALLED_FILES)
+        expected.push_back(file.linkTarget.empty() ? modeText(file.mode) + " ./usr/" + file.path
+                                                   : "lrwxrwxrwx ./usr/" + file.path + " -> " + file.linkTarget);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
 }
