@@ -19,6 +19,7 @@ if(BUILD_FUZZERS)
 endif()
 
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/Hardening.cmake)
 
 set(TAVRO_PACKAGE_NAME tavro-shopping-list)
 set(TAVRO_APP_ID org.tavro.ShoppingList)   # desktop entry file name and icon name
