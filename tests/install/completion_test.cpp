@@ -79,10 +79,10 @@ TEST_F(Completion, OffersEveryOptionFormOfTheUsageListInAnyLetterCase) {
     EXPECT_EQ(complete({PROGRAM, "-Craft-M"}), std::vector<std::string>{"-craft-material-gear"});
 }
 
-TEST_F(Completion, OffersTheCachedItemNamesQuotedForTheWordAsTyped) {
+TEST_F(Completion, OffersTheCachedItemNamesQuotedForTheWordAsTypedAndNothingElse) {
     struct Row {
-        std::vector<std::string> words;
-        std::vector<std::string> replies;
+        std::vector<std::string> words, replies;
+        std::string folder = "work", environment = "";
     } rows[] = {
         {{PROGRAM, "Bronze"}, {"Bronze\\ Lamp", "Bronze\\ Lamp\\ Frame"}},
         {{PROGRAM, "-oc", "Bronze\\ Lamp\\ F"}, {"Bronze\\ Lamp\\ Frame"}},
@@ -103,32 +103,18 @@ TEST_F(Completion, OffersTheCachedItemNamesQuotedForTheWordAsTyped) {
         {{LAUNCHER, ""}, {"Launcher\\ Lamp"}},              // the launcher's working folder
         {{"/usr/bin/" + LAUNCHER, "L"}, {"Launcher\\ Lamp"}},
         {{PROGRAM, "L"}, {}},
+        {{PROGRAM, ""}, {}, "."},                           // no cache folder
+        {{PROGRAM, "-rc"}, {"-rc"}, "."},
+        {{LAUNCHER, ""}, {}, "work", "XDG_DATA_HOME=" + shellQuote(scratch.path() + "/xdg")}, // a file there
+        {{LAUNCHER, "-rc"}, {"-rc"}, "work", "HOME="},      // no home to find it in
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.words.back());
-        EXPECT_EQ(complete(row.words), row.replies);
+        SCOPED_TRACE(row.words.back() + " " + row.environment);
+        EXPECT_EQ(complete(row.words, row.folder, row.environment), row.replies);
     }
     std::vector<std::string> all = complete({PROGRAM, ""});
     EXPECT_EQ(all.size(), 9u) << ::testing::PrintToString(all);
     EXPECT_FALSE(fileExists(scratch.path() + "/work/ran"));
-}
-
-TEST_F(Completion, AMissingOrUnusableCacheFolderOffersOnlyTheOptions) {
-    struct Row {
-        std::string folder, environment;
-        std::vector<std::string> words;
-    } rows[] = {
-        {".", "", {PROGRAM, ""}},                                                     // no cache folder
-        {"work", "XDG_DATA_HOME=" + shellQuote(scratch.path() + "/xdg"), {LAUNCHER, ""}}, // a file instead
-        {"work", "HOME=", {LAUNCHER, ""}},                                            // no home to find it
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.environment);
-        EXPECT_EQ(complete(row.words, row.folder, row.environment), std::vector<std::string>{});
-        std::vector<std::string> words = row.words;
-        words.back() = "-rc";
-        EXPECT_EQ(complete(words, row.folder, row.environment), std::vector<std::string>{"-rc"});
-    }
 }
 
 } // namespace
