@@ -3,11 +3,8 @@
 # optimised build) and relocations that are resolved at start and then made
 # read-only. Only for the program, its window module and the core they are built
 # from; the tests keep their own flags (_FORTIFY_SOURCE would also make unused
-# results of system() a warning there). Left out of the sanitizer build, whose
-# checks come from the sanitizers. Included by cmake/Install.cmake.
-if(SANITIZE)
-  return()
-endif()
+# results of system() a warning there). The sanitizer build has them too: its
+# package is checked by lintian like the others. Included by cmake/Install.cmake.
 foreach(target shopping_core shopping-list shopping_ui_module)
   target_compile_definitions(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
 endforeach()
