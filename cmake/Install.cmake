@@ -6,7 +6,10 @@
 # Installs the program and, beside it, the launcher tavro-shopping-list, which
 # makes the user's working folder (with its cache folder) and starts the
 # program there; a desktop entry that runs the launcher; the icon (scalable,
-# and a 48 px PNG drawn from it at build time); the README and the licence.
+# and a 48 px PNG drawn from it at build time); the manual pages of both
+# commands (written for scdoc, turned into roff at build time); their bash
+# completion; the AppStream data; the README, the copyright file (with the
+# licence) and the changelog.
 # The desktop entry's Exec line names the launcher by its absolute path, so it
 # is written at install time, when the prefix is known.
 
@@ -16,6 +19,7 @@ if(BUILD_FUZZERS)
 endif()
 
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/Hardening.cmake)
 
 set(TAVRO_PACKAGE_NAME tavro-shopping-list)
 set(TAVRO_APP_ID org.tavro.ShoppingList)   # desktop entry file name and icon name
@@ -42,20 +46,76 @@ add_custom_command(
   VERBATIM)
 add_custom_target(shopping-list-icon ALL DEPENDS ${TAVRO_ICON_PNG})
 
+# ---------------------------------------------------------------- manual pages and changelog
+
+find_program(SCDOC scdoc)
+if(NOT SCDOC)
+  message(FATAL_ERROR "scdoc (Debian package scdoc) writes the manual pages; "
+                      "install it with tools/install-deps.sh")
+endif()
+find_program(GZIP gzip REQUIRED)
+# Compressed as Debian wants them: gzip -9, without the name and time of the file.
+set(TAVRO_MAN_DIR ${CMAKE_BINARY_DIR}/man)
+set(TAVRO_MANUAL_PAGES)
+foreach(page shopping-list tavro-shopping-list)
+  set(source ${TAVRO_PACKAGING_DIR}/man/${page}.1.scd)
+  set(roff ${TAVRO_MAN_DIR}/${page}.1)
+  add_custom_command(
+    OUTPUT ${roff} ${roff}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_MAN_DIR}
+    COMMAND sh -c [["$1" < "$2" > "$3"]] sh ${SCDOC} ${source} ${roff}
+    COMMAND ${GZIP} -9 -n -f -k ${roff}
+    DEPENDS ${source}
+    COMMENT "Writing the manual page ${page}(1)"
+    VERBATIM)
+  list(APPEND TAVRO_MANUAL_PAGES ${roff}.gz)
+endforeach()
+set(TAVRO_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${TAVRO_CHANGELOG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND sh -c [["$1" -9 -n -c "$2" > "$3"]] sh ${GZIP} ${TAVRO_PACKAGING_DIR}/changelog ${TAVRO_CHANGELOG}
+  DEPENDS ${TAVRO_PACKAGING_DIR}/changelog
+  VERBATIM)
+add_custom_target(shopping-list-docs ALL DEPENDS ${TAVRO_MANUAL_PAGES} ${TAVRO_CHANGELOG})
+
+# bash-completion loads a completion by the command's name: the launcher's is a
+# link to the one file for both.
+set(TAVRO_COMPLETION ${TAVRO_PACKAGING_DIR}/bash-completion/shopping-list)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/completion)
+file(CREATE_LINK shopping-list ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER} SYMBOLIC)
+
 # ---------------------------------------------------------------- install rules
 
 install(TARGETS shopping-list RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The window module, where the program looks for it (../lib/tavro-shopping-list
+# The window module, where the program looks for it (../lib/tavro-shopping-list/modules
 # from its own folder).
 install(TARGETS shopping_ui_module LIBRARY DESTINATION ${WINDOW_MODULE_INSTALL_DIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# Stripped (cpack, cmake --install --strip) as Debian strips: also without the
+# compilers' version notes.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(tavro_file [[${CMAKE_INSTALL_BINDIR}/shopping-list]]
+                       [[${WINDOW_MODULE_INSTALL_DIR}/${WINDOW_MODULE_FILE}]])
+      execute_process(COMMAND [[${CMAKE_OBJCOPY}]] --remove-section=.comment
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${tavro_file}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()
+")
 install(PROGRAMS ${TAVRO_PACKAGING_DIR}/${TAVRO_LAUNCHER} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${TAVRO_ICON_SVG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 install(FILES ${TAVRO_ICON_PNG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/48x48/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_PACKAGING_DIR}/copyright ${TAVRO_CHANGELOG}
         DESTINATION ${TAVRO_DOC_DIR})
+install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAVRO_COMPLETION} ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER}
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+install(FILES ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
 # The desktop entry, written when the install prefix is known (DESTDIR, as
 # CPack uses it, is not part of the Exec path).
@@ -79,12 +139,15 @@ set(CPACK_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The TAVRO Shopping List Generator developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "crafting shopping-list generator for the TAVRO online RPG")
+# Lines of at most 79 characters, as Debian wants them (lintian counts 80 with
+# the leading blank that each line gets in the control file).
 set(CPACK_PACKAGE_DESCRIPTION
-    "Name the items you want to craft, each with a quantity: the program looks every item up
-in the CorvaneDB item-database web service, keeps each item document in a cache folder,
-follows every recipe down through its ingredients, totals the materials and prints one
-sorted shopping list grouped by where each material is gathered or bought. It has a
-console mode when started from a terminal and a window when started from the desktop.")
+    "Name the items you want to craft, each with a quantity: the program looks
+every item up in the CorvaneDB item-database web service, keeps each item
+document in a cache folder, follows every recipe down through its ingredients,
+totals the materials and prints one sorted shopping list grouped by where each
+material is gathered or bought. It has a console mode when started from a
+terminal and a window when started from the desktop.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -92,7 +155,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)           # name_version_arch.deb
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TAVRO_PACKAGE_MAINTAINER})
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# A tool for players, not a game itself.
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps finds the libraries the program links (libcurl4, the Qt 6
 # Widgets, Gui and Core libraries, the C and C++ runtimes); the window also

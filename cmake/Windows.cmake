@@ -82,6 +82,26 @@ set_source_files_properties(src/ui/win/shopping_list.rc PROPERTIES OBJECT_DEPEND
   "${TAVRO_ICON};${PROJECT_SOURCE_DIR}/src/ui/win/shopping-list.manifest;${PROJECT_SOURCE_DIR}/src/ui/dialog_template.h")
 add_dependencies(shopping-list shopping-list-icon)
 
+# The version resource's numbers and texts, for the resource script; the publisher is
+# also the installer's.
+set(TAVRO_PUBLISHER "The TAVRO Shopping List Generator developers")
+set(version_numbers)
+foreach(part MAJOR MINOR PATCH TWEAK)
+  math(EXPR number "0${PROJECT_VERSION_${part}}")   # 0 for a part that 0.7 leaves out
+  list(APPEND version_numbers ${number})
+endforeach()
+list(JOIN version_numbers "," version_commas)
+list(JOIN version_numbers "." version_dots)
+file(CONFIGURE OUTPUT ${TAVRO_RESOURCE_DIR}/version_info.h CONTENT [[
+// Written by cmake/Windows.cmake from the project's version: the version resource's values.
+#define TAVRO_VERSION_NUMBERS @version_commas@
+#define TAVRO_VERSION_TEXT "@version_dots@"
+#define TAVRO_PRODUCT_NAME "TAVRO Shopping List Generator"
+#define TAVRO_PUBLISHER "@TAVRO_PUBLISHER@"
+#define TAVRO_COPYRIGHT "Copyright (c) 2026 @TAVRO_PUBLISHER@"
+]] @ONLY)
+set_property(SOURCE src/ui/win/shopping_list.rc APPEND PROPERTY OBJECT_DEPENDS ${TAVRO_RESOURCE_DIR}/version_info.h)
+
 # ---------------------------------------------------------------- packages
 #
 #   (cd build-win64 && cpack -G ZIP)    tavro-shopping-list-<version>-win64.zip
@@ -98,7 +118,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 set(CPACK_PACKAGE_NAME tavro-shopping-list)
-set(CPACK_PACKAGE_VENDOR "TAVRO")
+set(CPACK_PACKAGE_VENDOR ${TAVRO_PUBLISHER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Crafting shopping-list generator for the CorvaneDB item database")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME tavro-shopping-list-${PROJECT_VERSION}-${TAVRO_WINDOWS_ARCH})

@@ -16,6 +16,7 @@ packages=(
   valgrind
   libbenchmark-dev strace time
   librsvg2-bin desktop-file-utils dpkg-dev file binutils
+  scdoc groff-base man-db lintian appstream
   libxcb1-dev xvfb xauth xdotool x11-utils xclip imagemagick fonts-dejavu-core
 )
 

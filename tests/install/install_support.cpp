@@ -59,7 +59,7 @@ std::vector<std::string> filesUnder(const std::string &folder) {
     for (auto it = fs::recursive_directory_iterator(folder, ignored); it != fs::recursive_directory_iterator();
          it.increment(ignored)) {
         if (!it->is_directory(ignored) || it->is_symlink(ignored))
-            found.push_back(fs::relative(it->path(), folder).string());
+            found.push_back(it->path().lexically_relative(folder).string());
     }
     std::sort(found.begin(), found.end());
     return found;
@@ -160,4 +160,22 @@ CommandResult runInTerminal(const std::string &folder, const std::string &launch
     runCommand("timeout -k 5 90 script -qec " + shellQuote("sh " + shellQuote(script)) + " /dev/null >/dev/null");
     std::string codeText = readFile(code);
     return {readFile(output), codeText.empty() ? -1 : std::atoi(codeText.c_str())};
+}
+
+std::vector<std::pair<std::string, std::string>> usageOptions(const InstalledPrefix &installed) {
+    // The core data in place, so that the program gets as far as the list.
+    ScratchFolder folder;
+    fs::create_directory(folder.path() + "/cache");
+    fs::copy_file(DATA_DIR "/sample/core.json", folder.path() + "/cache/corvanedbcore");
+    CommandResult run = runInTerminal(folder.path(), installed.path("bin/" + PROGRAM), {}, {});
+    std::vector<std::pair<std::string, std::string>> options;
+    std::istringstream lines(run.output);
+    std::string line, shortForm, word, longForm;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        if (words >> shortForm >> word >> longForm && word == "or" && shortForm[0] == '-')
+            options.emplace_back(shortForm, longForm);
+    }
+    return options;
 }

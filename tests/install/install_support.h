@@ -20,16 +20,33 @@ inline const std::string ENTRY = "share/applications/" + APP_ID + ".desktop";
 inline const std::string SVG_ICON = "share/icons/hicolor/scalable/apps/" + APP_ID + ".svg";
 inline const std::string PNG_ICON = "share/icons/hicolor/48x48/apps/" + APP_ID + ".png";
 inline const std::string DOC = "share/doc/tavro-shopping-list/";
-inline const std::string WINDOW_MODULE = "lib/tavro-shopping-list/libtavro-shopping-list-ui.so";
+inline const std::string WINDOW_MODULE = "lib/tavro-shopping-list/modules/libtavro-shopping-list-ui.so";
+inline const std::string MANUAL = "share/man/man1/";
+inline const std::string COMPLETIONS = "share/bash-completion/completions/";
+inline const std::string METAINFO = "share/metainfo/" + APP_ID + ".metainfo.xml";
 
-// Every file that the installation and the package put down, and its mode.
+// Every file that the installation and the package put down, and its mode
+// (of the file it links to, for a symbolic link).
 struct InstalledFile {
     std::string path;
     int mode;
+    std::string linkTarget = ""; // for a symbolic link
 };
 inline const std::vector<InstalledFile> INSTALLED_FILES = {
-    {"bin/" + PROGRAM, 0755}, {"bin/" + LAUNCHER, 0755}, {DOC + "LICENSE", 0644}, {DOC + "README.md", 0644},
-    {ENTRY, 0644},           {PNG_ICON, 0644},          {SVG_ICON, 0644},       {WINDOW_MODULE, 0644},
+    {"bin/" + PROGRAM, 0755},
+    {"bin/" + LAUNCHER, 0755},
+    {DOC + "README.md", 0644},
+    {DOC + "copyright", 0644},
+    {DOC + "changelog.gz", 0644},
+    {ENTRY, 0644},
+    {PNG_ICON, 0644},
+    {SVG_ICON, 0644},
+    {WINDOW_MODULE, 0644},
+    {MANUAL + PROGRAM + ".1.gz", 0644},
+    {MANUAL + LAUNCHER + ".1.gz", 0644},
+    {COMPLETIONS + PROGRAM, 0644},
+    {COMPLETIONS + LAUNCHER, 0644, PROGRAM},
+    {METAINFO, 0644},
 };
 
 struct CommandResult {
@@ -96,3 +113,7 @@ std::pair<int, int> pngSize(const std::string &path);
 CommandResult runInTerminal(const std::string &folder, const std::string &launcher,
                             const std::vector<std::string> &arguments,
                             const std::vector<std::string> &environment);
+
+// The option pairs (short form, long form) of the usage list that the
+// installed program prints, run under a terminal without arguments.
+std::vector<std::pair<std::string, std::string>> usageOptions(const InstalledPrefix &installed);

@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "install_support.h"
 #include "support/console_run.h"
 #include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -27,10 +32,13 @@ TEST_F(InstallTree, PutsExactlyTheListedFilesWithTheirModes) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(filesUnder(installed.prefix()), expected);
     // Programs are executable, data is not.
-    ASSERT_EQ(INSTALLED_FILES.size(), 8u);
+    ASSERT_EQ(INSTALLED_FILES.size(), 14u);
     for (const InstalledFile &file : INSTALLED_FILES) {
         SCOPED_TRACE(file.path);
         EXPECT_EQ(fileMode(installed.path(file.path)), file.mode);
+        if (!file.linkTarget.empty()) {
+            EXPECT_EQ(fs::read_symlink(installed.path(file.path)), file.linkTarget);
+        }
     }
 }
 
@@ -56,13 +64,67 @@ TEST_F(InstallTree, IconIsAScalableSvgAndA48PixelPng) {
     EXPECT_EQ(pngSize(installed.path(PNG_ICON)), std::make_pair(48, 48));
 }
 
-TEST_F(InstallTree, DocsAreTheReadmeAndTheMitLicence) {
+TEST_F(InstallTree, DocsAreTheReadmeTheMitLicenceInTheCopyrightFileAndTheChangelogOfThisVersion) {
     EXPECT_EQ(readFile(installed.path(DOC + "README.md")), readFile(INSTALL_SOURCE_DIR "/README.md"));
-    std::string licence = readFile(installed.path(DOC + "LICENSE"));
-    EXPECT_EQ(licence.rfind("MIT License\n", 0), 0u);
-    EXPECT_NE(licence.find("Copyright (c) 2026 The TAVRO Shopping List Generator developers\n"),
+    // The machine-readable copyright file ends with the licence's text: each
+    // line after a blank, a lone dot for an empty one.
+    std::string licence = readFile(INSTALL_SOURCE_DIR "/LICENSE");
+    ASSERT_EQ(licence.rfind("MIT License\n\nCopyright (c) 2026 The TAVRO Shopping List Generator developers\n\n", 0), 0u);
+    std::string text = "License: Expat\n";
+    std::istringstream lines(licence.substr(licence.find("Permission")));
+    for (std::string line; std::getline(lines, line);) text += line.empty() ? " .\n" : " " + line + "\n";
+    std::string copyright = readFile(installed.path(DOC + "copyright"));
+    EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0), 0u);
+    EXPECT_NE(copyright.find("\nFiles: *\nCopyright: 2026 The TAVRO Shopping List Generator developers\n"),
               std::string::npos);
-    EXPECT_NE(licence.find("THE SOFTWARE IS PROVIDED \"AS IS\""), std::string::npos);
+    EXPECT_TRUE(copyright.ends_with("\n\n" + text)) << copyright;
+    CommandResult version =
+        runCommand("zcat " + shellQuote(installed.path(DOC + "changelog.gz")) + " | dpkg-parsechangelog -l - -S Version");
+    EXPECT_EQ(version.output, INSTALL_PROJECT_VERSION "\n");
+}
+
+TEST_F(InstallTree, ManualPagesRenderWithoutWarningsWithEveryOptionPairAndResultCode) {
+    auto options = usageOptions(installed);
+    ASSERT_EQ(options.size(), 6u);
+    // The rows of the README's table of result codes, "| N | meaning |", as
+    // the roff that scdoc writes for a row of the page's table.
+    std::vector<std::string> codes;
+    std::string readme = readFile(INSTALL_SOURCE_DIR "/README.md");
+    std::istringstream rows(readme.substr(readme.find("## Result codes")));
+    for (std::string row; std::getline(rows, row) && row.rfind("## L", 0) != 0;) {
+        std::size_t split = row.find(" | ");
+        if (row.size() > 4 && row[0] == '|' && std::isdigit(row[2]))
+            codes.push_back("\nT{\n" + row.substr(2, split - 2) + "\nT}\tT{\n" +
+                            row.substr(split + 3, row.size() - split - 5) + "\nT}\n");
+    }
+    ASSERT_EQ(codes.size(), 10u);
+    for (const std::string &command : {PROGRAM, LAUNCHER}) {
+        SCOPED_TRACE(command);
+        std::string page = shellQuote(installed.path(MANUAL + command + ".1.gz"));
+        std::string man = "LC_ALL=C.UTF-8 MANWIDTH=200 man --warnings=w -l " + page;
+        EXPECT_EQ(runCommand(man + " 2>&1 >/dev/null").output, ""); // groff's warnings, man's errors
+        CommandResult shown = runCommand(man + " 2>/dev/null");
+        EXPECT_EQ(shown.exitCode, 0);
+        EXPECT_EQ(shown.output.rfind(command + "(1) ", 0), 0u) << shown.output;
+        for (const auto &[shortForm, longForm] : options)
+            EXPECT_NE(shown.output.find("\n       " + shortForm + ", " + longForm + "\n"), std::string::npos) << shortForm;
+        std::string roff = runCommand("zcat " + page + " | sed 's/\\\\&//g'").output;
+        for (const std::string &code : codes) EXPECT_NE(roff.find(code), std::string::npos) << code;
+    }
+}
+
+TEST_F(InstallTree, AppStreamDataValidatesAndNamesTheDesktopEntryAndThisVersion) {
+    std::string metainfo = installed.path(METAINFO);
+    CommandResult check = runCommand("appstreamcli validate --no-net " + shellQuote(metainfo));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    std::string xml = readFile(metainfo);
+    EXPECT_NE(xml.find("\n  <id>" + APP_ID + "</id>\n"), std::string::npos);
+    EXPECT_NE(xml.find("<launchable type=\"desktop-id\">" + fs::path(ENTRY).filename().string() + "</launchable>"),
+              std::string::npos);
+    // The newest release comes first.
+    std::size_t release = xml.find("<release ");
+    EXPECT_EQ(xml.substr(release, xml.find(' ', release + 18) - release),
+              "<release version=\"" INSTALL_PROJECT_VERSION "\"");
 }
 
 class DesktopEntry : public InstallTree {};

@@ -72,7 +72,7 @@ TEST_F(DebianPackage, ControlFieldsNameTheProgramAndItsMaintainer) {
     EXPECT_EQ(field("Package"), PACKAGE);
     EXPECT_EQ(field("Version"), INSTALL_PROJECT_VERSION);
     EXPECT_EQ(field("Architecture"), trimmed(runCommand("dpkg --print-architecture").output));
-    EXPECT_EQ(field("Section"), "games");
+    EXPECT_EQ(field("Section"), "utils");
     std::string maintainer = field("Maintainer");
     EXPECT_NE(maintainer.find(" <"), std::string::npos) << maintainer;
     EXPECT_EQ(maintainer.back(), '>') << maintainer;
@@ -99,16 +99,33 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
     std::string line;
     while (std::getline(lines, line)) {
         std::string mode = line.substr(0, line.find(' '));
-        std::string path = line.substr(line.rfind(' ') + 1);
+        std::string path = line.substr(line.find(" ./") + 1); // and " -> target" for a link
         EXPECT_EQ(path.rfind("./usr/", 0), 0u) << line;
         if (mode[0] == 'd') continue;
         files.push_back(mode + " " + path);
     }
     std::sort(files.begin(), files.end());
     std::vector<std::string> expected;
-    for (const InstalledFile &file : INSTALLED_FILES) expected.push_back(modeText(file.mode) + " ./usr/" + file.path);
+    for (const InstalledFile &file : INSTALLED_FILES)
+        expected.push_back(file.linkTarget.empty() ? modeText(file.mode) + " ./usr/" + file.path
+                                                   : "lrwxrwxrwx ./usr/" + file.path + " -> " + file.linkTarget);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
+}
+
+TEST_F(DebianPackage, LintianFindsNothingToReport) {
+    // Any tag fails, informational and pedantic ones too: the package
+    // overrides none. Only lintian's note about running as root may stand.
+    CommandResult lint = runCommand("lintian --display-info --pedantic --fail-on none " + shellQuote(deb()));
+    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    std::istringstream lines(lint.output);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line == "running with root privileges is not recommended!") << line;
+}
+
+TEST_F(DebianPackage, AppStreamDataValidatesWithTheDesktopEntryBesideIt) {
+    CommandResult check = runCommand("appstreamcli validate-tree --no-net " + shellQuote(output->path() + "/unpacked"));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
 }
 
 TEST_F(DebianPackage, PackagedDesktopEntryRunsTheLauncherInUsrBin) {

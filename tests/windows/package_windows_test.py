@@ -10,10 +10,12 @@
 """
 
 import os
+import re
 import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 import zipfile
 
@@ -142,6 +144,96 @@ class PackageTest(wintest.StandinTestCase):
         wait_for(lambda: not os.path.exists(folder) and not os.path.exists(os.path.dirname(shortcut)),
                  what="the uninstaller to remove the program and its shortcut")
         self.assertNotEqual(wine("reg.exe", "query", UNINSTALL_KEY, check=False).returncode, 0)
+
+    # ------------------------------------------------------------ upgrades, unwritable folders
+
+    def installation(self):
+        """The installation folder and the Start-menu folder, removed now and after the test
+        with the uninstall entry."""
+        folder = os.path.join(unix_folder_of("LOCALAPPDATA"), "TAVRO Shopping List")
+        menu = os.path.dirname(os.path.join(unix_folder_of("APPDATA"), SHORTCUT))
+
+        def remove():
+            shutil.rmtree(folder, ignore_errors=True)
+            shutil.rmtree(menu, ignore_errors=True)
+            wine("reg.exe", "delete", UNINSTALL_KEY, "/f", check=False)
+        remove()
+        self.addCleanup(remove)
+        return folder, menu
+
+    def uninstall_entry(self):
+        """{value name: data} of the uninstall entry, as reg.exe shows it; {} without one."""
+        run = wine("reg.exe", "query", UNINSTALL_KEY, check=False)
+        found = re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*?)\s*$", run.stdout.decode(errors="replace"), re.M)
+        return dict(found) if run.returncode == 0 else {}
+
+    def test_installer_over_an_older_version_keeps_the_cache_and_registers_the_new_one(self):
+        config = os.path.join(path_of("TAVRO_BUILD_DIR"), "CPackConfig.cmake")
+        older = os.path.join(self.work, "older", "tavro-shopping-list-0.0.1.exe")
+        subprocess.run(["cpack", "-G", "NSIS", "--config", config, "-B", os.path.dirname(older),
+                        "-D", "CPACK_PACKAGE_VERSION=0.0.1", "-D", "CPACK_PACKAGE_FILE_NAME=tavro-shopping-list-0.0.1"],
+                       check=True, capture_output=True, timeout=PATIENCE)
+        newer = make_package("NSIS", os.path.join(self.work, "newer"))
+        folder, menu = self.installation()
+        wine(older, "/S")
+        self.assertEqual(self.uninstall_entry().get("DisplayVersion"), "0.0.1")
+        cache = os.path.join(folder, "cache")
+        for name in ("corvanedbcore", "Bronze Lamp", "Oak's Staff", "\u00c9p\u00e9e", ".download-Ab12Cd"):
+            with open(os.path.join(cache, name), "w") as f:
+                f.write("kept: " + name)
+        os.mkdir(os.path.join(cache, "Folder Item"))
+        before = wintest.folder_snapshot(cache)
+
+        wine(newer, "/S")
+        self.assertEqual(wintest.folder_snapshot(cache), before)
+        entry = self.uninstall_entry()
+        location = entry.get("InstallLocation", "")
+        self.assertTrue(location.lower().endswith("\\appdata\\local\\tavro shopping list"), location)
+        size = sum(os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder) if name != "cache")
+        self.assertLessEqual(abs(int(entry.get("EstimatedSize", "0"), 16) - size // 1024), 4, (entry, size))
+        del entry["EstimatedSize"]
+        self.assertLessEqual({"DisplayName": "TAVRO Shopping List Generator", "DisplayVersion": project_version(),
+                              "Publisher": "The TAVRO Shopping List Generator developers",
+                              "DisplayIcon": location + "\\shopping-list.exe"}.items(), entry.items())
+
+        wine(os.path.join(folder, "Uninstall.exe"), "/S")
+        wait_for(lambda: not os.path.exists(folder) and not os.path.exists(menu),
+                 what="the uninstaller to remove the program and its shortcut")
+        self.assertEqual(self.uninstall_entry(), {})
+
+    def test_installer_over_a_folder_it_cannot_write_says_so_and_changes_nothing(self):
+        installer = make_package("NSIS", os.path.join(self.work, "locked"))
+        _, menu = self.installation()
+        parent = tempfile.mkdtemp(prefix="locked-", dir=self.work)
+        earlier = os.path.join(parent, "earlier")  # a folder of an earlier install, its cache filled
+        os.makedirs(os.path.join(earlier, "cache"))
+        with open(os.path.join(earlier, "cache", "Bronze Lamp"), "w") as f:
+            f.write("{}")
+        for target, locked in ((earlier, earlier), (os.path.join(parent, "new"), parent)):
+            with self.subTest(target):
+                self.lock(locked)
+                before = {path: wintest.folder_snapshot(path) for path in (parent, earlier, earlier + "/cache")}
+                run = wine(installer, "/S", "/D=" + wintest.windows_path(target), check=False)
+                self.assertEqual(run.returncode, 2, run.stderr)
+                self.assertIn(b"Cannot write to " + wintest.windows_path(target).encode(), run.stderr)
+                self.assertEqual({path: wintest.folder_snapshot(path) for path in before}, before)
+                self.assertEqual(self.uninstall_entry(), {})
+                self.assertFalse(os.path.exists(menu))
+
+    def lock(self, folder):
+        """Makes `folder` one that this user cannot write (root too: immutable), until the
+        test ends."""
+        os.chmod(folder, 0o555)
+        self.addCleanup(os.chmod, folder, 0o755)
+        if os.geteuid() == 0:
+            subprocess.run(["chattr", "+i", folder], check=True, capture_output=True)
+            self.addCleanup(subprocess.run, ["chattr", "-i", folder], check=True)
+        try:
+            open(os.path.join(folder, ".probe"), "w").close()
+        except OSError:
+            return
+        os.remove(os.path.join(folder, ".probe"))
+        self.skipTest("cannot make a folder that this user cannot write here")
 
 
 if __name__ == "__main__":

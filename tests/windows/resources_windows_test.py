@@ -143,6 +143,48 @@ class ProgramTest(unittest.TestCase):
                         self.assertEqual(struct.unpack_from("<Iii", image), (40, width, 2 * width))
                 self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64, 256])
 
+    def test_version_resource(self):
+        from package_windows_test import project_version  # what CMake gave CPack
+        numbers = [int(n) for n in project_version().split(".")] + [0, 0, 0]
+        text = ".".join(str(n) for n in numbers[:4])
+        publisher = "The TAVRO Shopping List Generator developers"
+        expected = {"CompanyName": publisher, "FileDescription": "TAVRO Shopping List Generator",
+                    "FileVersion": text, "InternalName": "shopping-list",
+                    "LegalCopyright": "Copyright (c) 2026 " + publisher, "OriginalFilename": "shopping-list.exe",
+                    "ProductName": "TAVRO Shopping List Generator", "ProductVersion": text}
+        for prefix, _, program in self.programs():
+            with self.subTest(program):
+                data = read_resources(prefix, program)[(16, 1)]  # RT_VERSION, VS_VERSION_INFO
+                key, fixed, children = version_block(data, 0)
+                self.assertEqual(key, "VS_VERSION_INFO")
+                signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+                self.assertEqual(signature, 0xFEEF04BD)
+                versions = [n for pair in (file_ms, file_ls, product_ms, product_ls) for n in (pair >> 16, pair & 0xFFFF)]
+                self.assertEqual(versions, numbers[:4] * 2)
+                tables = {k: grandchildren for k, _, grandchildren in children}["StringFileInfo"]
+                self.assertEqual([k for k, _, _ in tables], ["040904B0"])  # U.S. English, UTF-16
+                strings = {k: value.decode("utf-16-le").rstrip("\0") for k, value, _ in tables[0][2]}
+                self.assertEqual(strings, expected)
+
+
+def version_block(data, at):
+    """(key, value bytes, [child blocks]) of the VS_VERSIONINFO-shaped block at `at`: a
+    length, a value length (in WORDs for text values), a type, the key in UTF-16, then the
+    value and the children, each 32-bit aligned."""
+    length, value_length, kind = struct.unpack_from("<HHH", data, at)
+    end = data.index(b"\0\0", at + 6)
+    while (end - at) % 2:
+        end = data.index(b"\0\0", end + 1)
+    key = data[at + 6:end].decode("utf-16-le")
+    offset = (end + 2 + 3) & ~3
+    size = value_length * 2 if kind == 1 else value_length
+    value, offset = data[offset:offset + size], (offset + size + 3) & ~3
+    children = []
+    while offset < at + length:
+        children.append(version_block(data, offset))
+        offset = (offset + struct.unpack_from("<H", data, offset)[0] + 3) & ~3
+    return key, value, children
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -136,8 +136,10 @@ FINISHED = ["Lamp", "Lantern", "Goblet", "Bowl", "Chair", "Table", "Cabinet", "C
 NODE_NAMES = ["Mineral Deposit", "Rocky Outcrop", "Mature Tree", "Lush Vegetation",
               "Ancient Grove", "Deep Vein", "Herb Patch", "Fallen Log", "Quarry Face"]
 MOB_NAMES = ["Ridge", "Forest", "Marsh", "Cave", "Dune", "Cliff", "Glade", "Tundra"]
-REGIONS = ["La Noscea", "The Black Shroud", "Thanalan", "Coerthas", "Mor Dhona", "Abalathia",
-           "Dravania", "Gyr Abania", "Othard", "Norvrandt", "Ilsabard", "Garlemald"]
+# Invented, each as long as the name it replaced, so that every document and the core data
+# keep their sizes (and the padding its draws) and the world's figures stay as measured.
+REGIONS = ["Vel Marra", "The Ashen Tangle", "Quorrith", "Halvoren", "Oss Kelda", "Tarnvelde",
+           "Wendhaar", "Ruun Selva", "Ombrel", "Fenmarrow", "Drossavy", "Carnowick"]
 FILLER_WORDS = ["Weathered", "Tarnished", "Glimmering", "Enchanted", "Simple", "Worn", "Pristine",
                 "Ceremonial", "Traveling", "Festive", "Mended", "Gleaming", "Faded", "Seasoned",
                 "Vintage", "Lucky", "Cursed", "Hallowed", "Storm", "Frost", "Ember", "Tidal"]
