@@ -102,8 +102,8 @@ TEST(IsCrystalName, BothVariants) {
         {"Fire Crystal", true, true},
         {"Crystal Ball", false, false},          // Crystal begins the name
         {"Icy-Crystal", false, false},           // not after a blank
-        {"Ala Mhigan Crystal Vase", false, false},
-        {"Ala Mhigan Wind Shard", true, true},   // Mhigan exempts the crystal test only
+        {"Vel Mhigan Crystal Vase", false, false},
+        {"Vel Mhigan Wind Shard", true, true},   // Mhigan exempts the crystal test only
         {"Mhigan Earth Cluster", true, true},
         {"Wind Shard", true, true},
         {"Shardstone", true, false},             // Shard at the start

@@ -98,7 +98,7 @@ const std::map<std::string, int> ITEM_IDS = {
     {"Bronze Lamp", 2014},       {"Bronze Lamp Frame", 2015}, {"Glass Globe", 2016},
     {"Crystal Glass", 2017},     {"Beeswax", 2018},           {"Beeswax Candle", 2019},
     {"Hemp", 2020},              {"Hemp Twine", 2021},        {"Ceremonial Rack", 2022},
-    {"Maple Lumber", 2023},      {"Bronze Dagger", 2024},     {"Ala Mhigan Crystal Vase", 2025},
+    {"Maple Lumber", 2023},      {"Bronze Dagger", 2024},     {"Vel Mhigan Crystal Vase", 2025},
     {"Pine Resin", 2026},        {"Tribal Totem", 2027},      {"Reed Whistle", 2028},
     {"Scale Token", 2029},       {"Moss Charm", 2030},        {"Feather Talisman", 2031},
     {"Clay Idol", 2032},         {"Hunter Satchel", 2033},    {"Antelope Hide", 2034},
@@ -157,14 +157,14 @@ const std::vector<DemoCase> DEMO_CASES = {
      "   2 Iron Buckle (2 x 2 for 4)\n"
      "   3 Bronze Lamp Frame\n"
      "   3 Glass Globe\n"
-     "   1 Ala Mhigan Crystal Vase\n"
+     "   1 Vel Mhigan Crystal Vase\n"
      "   2 Cotton Cloth\n"
      "   2 Beeswax Candle (2 x 4 for 6)\n"
      "   2 Bronze Dagger\n",
      {"Bronze Lamp", "Bronze Lamp Frame", "Bronze Plate", "Bronze Ingot", "Copper Ore", "Tin Ore",
       "Fire Crystal", "Bronze Rivets", "Wind Shard", "Glass Globe", "Crystal Glass", "Silica Sand",
       "Shardstone", "Beeswax Candle", "Beeswax", "Hemp Twine", "Hemp", "Ceremonial Rack",
-      "Maple Lumber", "Maple Log", "Bronze Dagger", "Ala Mhigan Crystal Vase", "Earth Cluster",
+      "Maple Lumber", "Maple Log", "Bronze Dagger", "Vel Mhigan Crystal Vase", "Earth Cluster",
       "Pine Resin", "Tribal Totem", "Reed Whistle", "Scale Token", "Antelope Hide", "Moss Charm",
       "Cotton Yarn", "Cotton Boll", "Feather Talisman", "Antelope Leather", "Eel Oil", "Lake Eel",
       "Water Crystal", "Distilled Water", "Clay Idol", "Hunter Satchel", "Cotton Cloth",
@@ -198,7 +198,7 @@ const std::vector<DemoCase> DEMO_CASES = {
      "   2 Iron Buckle (2 x 2 for 4)\n"
      "   3 Bronze Lamp Frame\n"
      "   3 Glass Globe\n"
-     "   1 Ala Mhigan Crystal Vase\n"
+     "   1 Vel Mhigan Crystal Vase\n"
      "   4 Antelope Leather\n"
      "   2 Moss Charm\n"
      "   2 Cotton Cloth\n"
@@ -208,7 +208,7 @@ const std::vector<DemoCase> DEMO_CASES = {
      {"Bronze Lamp", "Bronze Lamp Frame", "Bronze Plate", "Bronze Ingot", "Copper Ore", "Tin Ore",
       "Fire Crystal", "Bronze Rivets", "Wind Shard", "Glass Globe", "Crystal Glass", "Silica Sand",
       "Shardstone", "Beeswax Candle", "Beeswax", "Hemp Twine", "Hemp", "Ceremonial Rack",
-      "Maple Lumber", "Bronze Dagger", "Ala Mhigan Crystal Vase", "Earth Cluster", "Pine Resin",
+      "Maple Lumber", "Bronze Dagger", "Vel Mhigan Crystal Vase", "Earth Cluster", "Pine Resin",
       "Tribal Totem", "Reed Whistle", "Scale Token", "Antelope Hide", "Moss Charm", "Cotton Yarn",
       "Cotton Boll", "Feather Talisman", "Clay Idol", "Water Crystal", "Hunter Satchel",
       "Antelope Leather", "Eel Oil", "Lake Eel", "Distilled Water", "Cotton Cloth", "Iron Buckle",
