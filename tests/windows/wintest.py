@@ -167,12 +167,7 @@ def run_once_in_pty(command, cwd, env, redirect, feed, limit):
     return Run(status, stdout, stderr, bytes(terminal))
 
 
-def read_bytes(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
+read_bytes = standin_client.read_bytes
 
 
 def terminal_text(raw):
