@@ -85,11 +85,25 @@ ConsoleRun runConsole(const std::vector<std::string> &arguments, const std::stri
     if (!error) fs::copy_file(SHOPPING_LIST_EXECUTABLE, copy, error);
     if (!error) fs::permissions(folder, readAndRun, error);
     if (!error) fs::permissions(copy, readAndRun, error);
+    // A sanitizer's suppressions file goes along: the other user may not
+    // reach it either, and the sanitizer will not run without it.
+    std::string sanitizers;
+    for (const char *variable : {"LSAN_OPTIONS", "TSAN_OPTIONS"}) {
+        const char *options = std::getenv(variable);
+        const char *key = options ? std::strstr(options, "suppressions=") : nullptr;
+        if (error || !key) continue;
+        std::string file = std::string(key + 13).substr(0, std::strcspn(key + 13, ":"));
+        std::string placed = std::string(folder) + "/" + variable + ".supp";
+        fs::copy_file(file, placed, error);
+        if (!error) fs::permissions(placed, readAndRun, error);
+        sanitizers += std::string(variable) + "=suppressions=" + placed + " ";
+    }
     ConsoleRun run{"", -1};
     if (error)
         ADD_FAILURE() << "cannot copy the program for user 65534 into " << folder << ": " << error.message();
     else
-        run = runShell("setpriv --reuid=65534 --regid=65534 --clear-groups " + inner + commandLine(copy, arguments),
+        run = runShell("setpriv --reuid=65534 --regid=65534 --clear-groups env " + sanitizers + inner +
+                           commandLine(copy, arguments),
                        TERMINAL);
     if (made) fs::remove_all(folder, error);
     return run;
