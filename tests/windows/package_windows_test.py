@@ -114,18 +114,8 @@ class PackageTest(wintest.StandinTestCase):
 
     def test_installer_installs_for_the_user_and_uninstalls_everything(self):
         installer = make_package("NSIS", os.path.join(self.work, "nsis"))
-        local = unix_folder_of("LOCALAPPDATA")
-        roaming = unix_folder_of("APPDATA")
-        folder = os.path.join(local, "TAVRO Shopping List")
-        shortcut = os.path.join(roaming, SHORTCUT)
-
-        def remove_installation():
-            shutil.rmtree(folder, ignore_errors=True)
-            shutil.rmtree(os.path.dirname(shortcut), ignore_errors=True)
-            wine("reg.exe", "delete", UNINSTALL_KEY, "/f", check=False)
-        # What a failed run may have left in the prefix goes, now and after a failure.
-        remove_installation()
-        self.addCleanup(remove_installation)
+        folder, menu = self.installation()
+        shortcut = os.path.join(menu, os.path.basename(SHORTCUT))
         wine(installer, "/S")
         self.assertEqual(sorted(os.listdir(folder)),
                          ["LICENSE.txt", "README.md", "Uninstall.exe", "cache", "shopping-list.exe"])
@@ -138,18 +128,13 @@ class PackageTest(wintest.StandinTestCase):
         self.assertIn("TAVRO Shopping List Generator", entry)
         self.assertIn("Uninstall.exe", entry)
         self.run_console(folder)
+        self.uninstall(folder, menu)
 
-        wine(os.path.join(folder, "Uninstall.exe"), "/S")
-        # The uninstaller copies itself away and goes on after returning.
-        wait_for(lambda: not os.path.exists(folder) and not os.path.exists(os.path.dirname(shortcut)),
-                 what="the uninstaller to remove the program and its shortcut")
-        self.assertNotEqual(wine("reg.exe", "query", UNINSTALL_KEY, check=False).returncode, 0)
-
-    # ------------------------------------------------------------ upgrades, unwritable folders
+    # ------------------------------------------------------------ installations, upgrades, unwritable folders
 
     def installation(self):
-        """The installation folder and the Start-menu folder, removed now and after the test
-        with the uninstall entry."""
+        """The installation folder and the Start-menu folder, removed now (what a failed run
+        may have left in the prefix) and after the test, with the uninstall entry."""
         folder = os.path.join(unix_folder_of("LOCALAPPDATA"), "TAVRO Shopping List")
         menu = os.path.dirname(os.path.join(unix_folder_of("APPDATA"), SHORTCUT))
 
@@ -160,6 +145,14 @@ class PackageTest(wintest.StandinTestCase):
         remove()
         self.addCleanup(remove)
         return folder, menu
+
+    def uninstall(self, folder, menu):
+        """Runs the installed uninstaller and checks that it removed everything."""
+        wine(os.path.join(folder, "Uninstall.exe"), "/S")
+        # The uninstaller copies itself away and goes on after returning.
+        wait_for(lambda: not os.path.exists(folder) and not os.path.exists(menu),
+                 what="the uninstaller to remove the program and its shortcut")
+        self.assertNotEqual(wine("reg.exe", "query", UNINSTALL_KEY, check=False).returncode, 0)
 
     def uninstall_entry(self):
         """{value name: data} of the uninstall entry, as reg.exe shows it; {} without one."""
@@ -196,10 +189,7 @@ class PackageTest(wintest.StandinTestCase):
                               "Publisher": "The TAVRO Shopping List Generator developers",
                               "DisplayIcon": location + "\\shopping-list.exe"}.items(), entry.items())
 
-        wine(os.path.join(folder, "Uninstall.exe"), "/S")
-        wait_for(lambda: not os.path.exists(folder) and not os.path.exists(menu),
-                 what="the uninstaller to remove the program and its shortcut")
-        self.assertEqual(self.uninstall_entry(), {})
+        self.uninstall(folder, menu)
 
     def test_installer_over_a_folder_it_cannot_write_says_so_and_changes_nothing(self):
         installer = make_package("NSIS", os.path.join(self.work, "locked"))
