@@ -1,15 +1,18 @@
-// Worker threads that send the store's requests ahead of the expansion and
-// hold the answers, by request address, until the store takes them.
+// Worker threads that send the store's requests ahead of the expansion,
+// soonest needed first, and hold the answers, by request address, until the
+// store takes them.
 #include "data/fetch_ahead.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
-#include <deque>
+#include <cstdint>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/process_state.h"
@@ -22,29 +25,37 @@
 
 namespace {
 
+// Where the expansion will first ask for a name: the entry numbers from the
+// requested item down. Compared element by element, a shorter path that is
+// the start of a longer one first: the order of a depth-first walk.
+using Place = std::vector<std::uint32_t>;
+
 // Who has a name in hand in this generation.
-enum NameOwner {
-    NAME_DECIDING, // fetching ahead is finding out whether the store would download it
-    NAME_AHEAD,    // fetching ahead sends its requests
-    NAME_STORE,    // the store does all of it itself
+enum NameState {
+    NAME_UNDECIDED, // needed; nobody looked yet whether the store would download it
+    NAME_DECIDING,  // a worker looks whether the store would download it
+    NAME_AHEAD,     // a worker sends its requests
+    NAME_STORE,     // the store does all of it itself
 };
 
-enum TransferState { TRANSFER_QUEUED, TRANSFER_RUNNING, TRANSFER_DONE };
+// What fetching ahead knows of one name.
+struct NameRecord {
+    NameState state = NAME_UNDECIDED;
+    Place place;             // where the expansion will first ask for it
+    int depth = 1;           // of that expansion: 0 for a requested item
+    int crafts = 0;          // how many crafts it is expanded by; 0: only its yield is read
+    bool queued = false;     // waits in the queue for a worker
+    bool followed = false;   // its recipe's entries were named
+    std::string searchAddress;              // of a name fetched ahead
+    std::shared_ptr<const ItemFacts> facts; // once its document was read
+};
 
-// One request address and its answer.
+// One request address and its answer: running until done.
 struct Transfer {
-    TransferState state = TRANSFER_QUEUED;
+    bool done = false;
     bool completed = false;
     std::string body;
-    std::shared_ptr<const ItemFacts> facts; // read from an item document that was followed
-};
-
-// One item to fetch: its search address is queued in `transfers`.
-struct Job {
-    std::string name;
-    std::string searchAddress;
-    int crafts;
-    bool requested;
+    std::shared_ptr<const ItemFacts> facts; // read from an item document
 };
 
 } // namespace
@@ -53,19 +64,21 @@ struct FetchAhead {
     Settings settings;
     std::string baseAddress;
     std::mutex lock;
-    std::condition_variable workOrRoom;   // a job queued, a body taken, or the end
+    std::condition_variable workOrRoom;   // a name queued, room, a slot free, or the end
     std::condition_variable transferDone; // a transfer done, or a name decided
     std::condition_variable slotFree;     // a transfer ended
-    std::deque<Job> queue;
-    std::unordered_map<std::string, NameOwner> names;
-    std::unordered_map<std::string, Transfer> transfers;
+    std::set<std::pair<Place, std::string>> queue; // names for the workers, soonest first
+    std::unordered_map<std::string, NameRecord> names;
+    std::vector<std::string> notQueued; // names met while nothing needed a download
+    std::unordered_map<std::string, Transfer> transfers; // running or done, by address
+    std::uint32_t requestedItems = 0;
     int transfersRunning = 0;
-    int storeWaiting = 0;   // the store's own transfers waiting for room: they go first
-    int bodiesHeld = 0;
+    int storeWaiting = 0;  // the store's own transfers waiting for room: they go first
     std::size_t bytesHeld = 0;
     bool workersStarted = false;
     bool downloading = false; // the generation downloads: a name was found to need it
     bool stopping = false;
+    FetchAheadCounts counts{};
     std::atomic<bool> cancel{false};
     std::vector<HttpConnection *> connections;
     std::vector<std::thread> workers;
@@ -76,46 +89,129 @@ namespace {
 // The request address of the search for `name`, when the store would search
 // and download it now: a name it takes, with no cache file (or refreshCache
 // on), never one whose cache entry it cannot read.
-bool storeWouldDownload(const FetchAhead &ahead, const char *name, std::string *searchAddress) {
+bool storeWouldDownload(const FetchAhead &ahead, const std::string &name, std::string *searchAddress) {
     char path[PATH_BUFFER_SIZE];
     char address[WORK_BUFFER_SIZE];
-    if (std::strlen(name) > MAX_ITEM_NAME_LENGTH || !cachePathOf(name, path)) return false;
+    if (name.size() > MAX_ITEM_NAME_LENGTH || !cachePathOf(name.c_str(), path)) return false;
     if (lookupSource(probeFileForReading(path), ahead.settings.refreshCache) != LOOKUP_DOWNLOAD)
         return false;
-    if (checkDownload(name, ahead.baseAddress.c_str(), address) != DOWNLOAD_TAKEN) return false;
+    if (checkDownload(name.c_str(), ahead.baseAddress.c_str(), address) != DOWNLOAD_TAKEN) return false;
     *searchAddress = address;
     return true;
 }
 
-// Waits for room for a worker's transfer and takes it; false once stopping.
-bool takeWorkerSlot(FetchAhead &ahead, std::unique_lock<std::mutex> &held) {
-    ahead.slotFree.wait(held, [&] {
-        return ahead.stopping || ahead.transfersRunning + ahead.storeWaiting < FETCH_AHEAD_TRANSFERS;
-    });
-    if (ahead.stopping) return false;
+bool slotAvailable(const FetchAhead &ahead) {
+    return ahead.transfersRunning + ahead.storeWaiting < FETCH_AHEAD_TRANSFERS;
+}
+
+void takeSlot(FetchAhead &ahead) {
     ++ahead.transfersRunning;
-    return true;
+    ahead.counts.mostTransfers = std::max(ahead.counts.mostTransfers, ahead.transfersRunning);
 }
 
 void giveSlot(FetchAhead &ahead) {
     --ahead.transfersRunning;
     ahead.slotFree.notify_all();
+    ahead.workOrRoom.notify_all();
+}
+
+bool roomAhead(const FetchAhead &ahead) { return ahead.bytesHeld < MAX_BYTES_AHEAD; }
+
+bool workersGaveUp(const FetchAhead &ahead) { return ahead.workersStarted && ahead.workers.empty(); }
+
+void startWorkers(FetchAhead &ahead);
+
+// Puts a name in the queue; the lock is held.
+void enqueue(FetchAhead &ahead, const std::string &name, NameRecord &record) {
+    if (record.queued || workersGaveUp(ahead)) return;
+    record.queued = true;
+    ahead.queue.emplace(record.place, name);
+    if (!ahead.workersStarted) startWorkers(ahead);
+    ahead.workOrRoom.notify_one();
+}
+
+void dequeue(FetchAhead &ahead, const std::string &name, NameRecord &record) {
+    if (!record.queued) return;
+    ahead.queue.erase({record.place, name});
+    record.queued = false;
+}
+
+// The generation downloads: the names met before are queued now, to be
+// decided by the workers. The lock is held.
+void startDownloading(FetchAhead &ahead) {
+    if (ahead.downloading) return;
+    ahead.downloading = true;
+    for (const std::string &name : ahead.notQueued) {
+        NameRecord &record = ahead.names[name];
+        if (record.state == NAME_UNDECIDED) enqueue(ahead, name, record);
+    }
+    ahead.notQueued.clear();
+    ahead.notQueued.shrink_to_fit();
+}
+
+bool expanded(const NameRecord &record) { return record.depth == 0 || record.crafts > 0; }
+
+void noteNeeded(FetchAhead &ahead, const std::string &name, const Place &place, int depth, int crafts);
+
+// Names the entries of a document whose item the expansion will expand, as
+// the expansion will ask for them. Once per name; the lock is held.
+void follow(FetchAhead &ahead, NameRecord &record) {
+    if (record.followed || !record.facts || !expanded(record)) return;
+    if (recipeStep(*record.facts, ahead.settings, record.depth) != RECIPE_CRAFTED) return;
+    record.followed = true;
+    Place place = record.place;
+    place.push_back(0);
+    const std::vector<RecipeEntry> &entries = record.facts->entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        place.back() = static_cast<std::uint32_t>(i);
+        noteNeeded(ahead, entries[i].name, place, record.depth + 1,
+                   entryGrows(entries[i], record.crafts) ? 1 : 0);
+    }
+}
+
+// The expansion will ask for `name` at `place`, at `depth`, and expand it by
+// `crafts` (0: it reads only its yield). A name met again keeps the sooner
+// place and the larger need; one that is expanded only now has its entries
+// named now, when its document was read already. The lock is held.
+void noteNeeded(FetchAhead &ahead, const std::string &name, const Place &place, int depth, int crafts) {
+    auto [found, added] = ahead.names.try_emplace(name);
+    NameRecord &record = found->second;
+    if (added) {
+        record.place = place;
+        record.depth = depth;
+        record.crafts = crafts;
+        if (ahead.downloading)
+            enqueue(ahead, name, record);
+        else
+            ahead.notQueued.push_back(name);
+        return;
+    }
+    bool expandedBefore = expanded(record);
+    record.depth = std::min(record.depth, depth);
+    record.crafts = std::max(record.crafts, crafts);
+    if (place < record.place) {
+        bool queued = record.queued;
+        dequeue(ahead, name, record);
+        record.place = place;
+        if (queued) enqueue(ahead, name, record);
+    }
+    if (!expandedBefore) follow(ahead, record);
 }
 
 // Records the answer of a running transfer; the lock is held.
 void finishTransfer(FetchAhead &ahead, const std::string &address, bool completed, std::string &&body,
                     std::shared_ptr<const ItemFacts> facts) {
     Transfer &transfer = ahead.transfers[address];
-    transfer.state = TRANSFER_DONE;
+    transfer.done = true;
     transfer.completed = completed;
     transfer.facts = std::move(facts);
     ahead.bytesHeld += body.size();
-    ++ahead.bodiesHeld;
     transfer.body = std::move(body);
     ahead.transferDone.notify_all();
 }
 
-// One transfer on a worker's connection, in its slot.
+// One transfer on a worker's connection, in the slot it holds; the slot is
+// given back.
 bool fetchOnWorker(FetchAhead &ahead, HttpConnection *connection, const std::string &address,
                    std::string *body, std::unique_lock<std::mutex> &held) {
     held.unlock();
@@ -126,39 +222,26 @@ bool fetchOnWorker(FetchAhead &ahead, HttpConnection *connection, const std::str
 }
 
 // The facts of a fetched item document as the store will hand it out (cut
-// before its ,"related" key; the text ends at a zero byte, too), and the
-// items its expansion will need next.
-std::shared_ptr<const ItemFacts> followDocument(FetchAhead &ahead, const Job &job, const std::string &body,
-                                                std::vector<Job> *next) {
+// before its ,"related" key; the text ends at a zero byte, too).
+std::shared_ptr<const ItemFacts> readFetchedFacts(const std::string &body) {
     std::string text(body.c_str());
     cutBeforeRelated(text.data());
     auto facts = std::make_shared<ItemFacts>();
     readItemFacts(text.c_str(), facts.get());
-    bool crafted = facts->hasRecipe && !facts->vendorListBroken && !facts->ingredientListBroken &&
-                   (job.requested || craftedBelowTheTop(*facts, ahead.settings));
-    if (crafted)
-        for (const RecipeEntry &entry : facts->entries)
-            next->push_back({entry.name, "", entryGrows(entry, job.crafts) ? 1 : 0, false});
     return facts;
 }
 
-// Runs one job: the search, the choice of item, the item's document, and
-// the items it leads to. The lock is held on entry and on return.
-void runJob(FetchAhead &ahead, HttpConnection *connection, const Job &job,
-            std::unique_lock<std::mutex> &held) {
-    // A search that is no longer queued was taken back by the store.
-    auto queued = [&] {
-        auto search = ahead.transfers.find(job.searchAddress);
-        return search != ahead.transfers.end() && search->second.state == TRANSFER_QUEUED;
-    };
-    if (!queued() || !takeWorkerSlot(ahead, held)) return;
-    if (!queued()) {
-        giveSlot(ahead);
-        return;
-    }
-    ahead.transfers[job.searchAddress].state = TRANSFER_RUNNING;
+// Runs one name, in the slot the worker took for it: the search, the choice
+// of item, the item's document, and the entries it leads to. The lock is
+// held on entry and on return.
+void runItem(FetchAhead &ahead, HttpConnection *connection, const std::string &name,
+             std::unique_lock<std::mutex> &held) {
+    NameRecord &record = ahead.names[name];
+    ++ahead.counts.itemsAhead;
+    std::string searchAddress = record.searchAddress;
+    ahead.transfers[searchAddress] = Transfer{};
     std::string answer;
-    bool completed = fetchOnWorker(ahead, connection, job.searchAddress, &answer, held);
+    bool completed = fetchOnWorker(ahead, connection, searchAddress, &answer, held);
     // The item's document is claimed with the answer's arrival, so that the
     // store, once it has the answer, finds the document on its way.
     int itemId = 0;
@@ -166,29 +249,53 @@ void runJob(FetchAhead &ahead, HttpConnection *connection, const Job &job,
     bool chosen = completed && chooseSearchResult(answer.c_str(), &itemId) &&
                   formItemAddress(ahead.baseAddress.c_str(), itemId, address, sizeof address) &&
                   ahead.transfers.find(address) == ahead.transfers.end();
-    finishTransfer(ahead, job.searchAddress, completed, std::move(answer), nullptr);
+    finishTransfer(ahead, searchAddress, completed, std::move(answer), nullptr);
     if (!chosen || ahead.stopping) return;
     std::string itemAddress = address;
-    ahead.transfers[itemAddress].state = TRANSFER_RUNNING;
+    ahead.transfers[itemAddress] = Transfer{};
+    ahead.slotFree.wait(held, [&] { return ahead.stopping || slotAvailable(ahead); });
     std::string document;
-    completed = takeWorkerSlot(ahead, held) && fetchOnWorker(ahead, connection, itemAddress, &document, held);
     std::shared_ptr<const ItemFacts> facts;
-    std::vector<Job> next;
-    if (completed && (job.requested || job.crafts > 0)) {
+    completed = false;
+    if (!ahead.stopping) {
+        takeSlot(ahead);
+        completed = fetchOnWorker(ahead, connection, itemAddress, &document, held);
+    }
+    if (completed) {
         held.unlock();
-        facts = followDocument(ahead, job, document, &next);
+        facts = readFetchedFacts(document);
         held.lock();
+        record.facts = facts;
     }
     finishTransfer(ahead, itemAddress, completed, std::move(document), std::move(facts));
-    held.unlock();
-    // The first entry first: each goes before the ones that wait.
-    for (auto entry = next.rbegin(); entry != next.rend(); ++entry)
-        fetchItemAhead(&ahead, entry->name.c_str(), entry->crafts, false, true);
-    held.lock();
+    follow(ahead, record);
 }
 
-bool roomAhead(const FetchAhead &ahead) {
-    return ahead.bodiesHeld < MAX_BODIES_AHEAD && ahead.bytesHeld < MAX_BYTES_AHEAD;
+// Takes the soonest name of the queue and decides on it, in a slot taken
+// for it: true when it is to be fetched, with the slot held. The lock is
+// held.
+bool takeNext(FetchAhead &ahead, std::string *name, std::unique_lock<std::mutex> &held) {
+    auto next = ahead.queue.begin();
+    *name = next->second;
+    NameRecord &record = ahead.names[*name];
+    dequeue(ahead, *name, record);
+    if (record.state != NAME_UNDECIDED && record.state != NAME_AHEAD) return false;
+    takeSlot(ahead);
+    if (record.state == NAME_UNDECIDED) {
+        // Deciding may wait for the file system; the store waits meanwhile
+        // only if it comes to this very name.
+        record.state = NAME_DECIDING;
+        held.unlock();
+        std::string searchAddress;
+        bool download = storeWouldDownload(ahead, *name, &searchAddress);
+        held.lock();
+        record.state = download && !ahead.stopping ? NAME_AHEAD : NAME_STORE;
+        record.searchAddress = std::move(searchAddress);
+        ahead.transferDone.notify_all();
+    }
+    if (record.state == NAME_AHEAD) return true;
+    giveSlot(ahead);
+    return false;
 }
 
 void runWorker(FetchAhead *ahead, HttpConnection *connection) {
@@ -196,29 +303,30 @@ void runWorker(FetchAhead *ahead, HttpConnection *connection) {
     std::unique_lock<std::mutex> held(ahead->lock);
     for (;;) {
         ahead->workOrRoom.wait(held, [&] {
-            return ahead->stopping || (!ahead->queue.empty() && roomAhead(*ahead));
+            return ahead->stopping ||
+                   (!ahead->queue.empty() && roomAhead(*ahead) && slotAvailable(*ahead));
         });
         if (ahead->stopping) break;
-        Job job = std::move(ahead->queue.front());
-        ahead->queue.pop_front();
-        runJob(*ahead, connection, job, held);
+        std::string name;
+        if (takeNext(*ahead, &name, held)) runItem(*ahead, connection, name, held);
     }
 }
 
 // Leaves the generation one at a time: every name waiting for a worker goes
 // back to the store. The lock is held.
 void giveUpFetchingAhead(FetchAhead &ahead) {
-    for (const Job &job : ahead.queue) {
-        ahead.transfers.erase(job.searchAddress);
-        ahead.names[job.name] = NAME_STORE;
+    for (const auto &[place, name] : ahead.queue) {
+        NameRecord &record = ahead.names[name];
+        record.queued = false;
+        record.state = NAME_STORE;
     }
     ahead.queue.clear();
     ahead.transferDone.notify_all();
 }
 
-// Starts the workers, each with a connection of its own, on the first job.
-// When not one can be had (no thread, no connection), fetching ahead gives
-// up and the run goes on one at a time. The lock is held.
+// Starts the workers, each with a connection of its own, on the first name
+// queued. When not one can be had (no thread, no connection), fetching
+// ahead gives up and the run goes on one at a time. The lock is held.
 void startWorkers(FetchAhead &ahead) {
     ahead.workersStarted = true;
     for (int i = 0; i < FETCH_AHEAD_TRANSFERS; ++i) {
@@ -254,7 +362,8 @@ FetchAhead *openFetchAhead(const Settings *settings, const std::string &baseAddr
     return ahead;
 }
 
-void closeFetchAhead(FetchAhead *ahead) {
+void closeFetchAhead(FetchAhead *ahead, FetchAheadCounts *counts) {
+    if (counts) *counts = FetchAheadCounts{};
     if (!ahead) return;
     {
         std::lock_guard<std::mutex> held(ahead->lock);
@@ -268,50 +377,64 @@ void closeFetchAhead(FetchAhead *ahead) {
     for (HttpConnection *connection : ahead->connections) wakeHttpConnection(connection);
     for (std::thread &worker : ahead->workers) worker.join();
     for (HttpConnection *connection : ahead->connections) closeHttpConnection(connection);
+    if (counts) *counts = ahead->counts;
     delete ahead;
 }
 
-void fetchItemAhead(FetchAhead *ahead, const char *name, int crafts, bool requested, bool urgent) {
+void expectRequestedItem(FetchAhead *ahead, const char *name, int quantity) {
     if (!ahead) return;
-    {
-        std::lock_guard<std::mutex> held(ahead->lock);
-        if (ahead->stopping || (ahead->workersStarted && ahead->workers.empty())) return;
-        // While nothing needs a download (a warm cache), the entries of the
-        // recipes are not looked at: each would cost a look at the file
-        // system for nothing. The requested items, and the first download,
-        // set it off.
-        if (!requested && !ahead->downloading) return;
-        if (!ahead->names.try_emplace(name, NAME_DECIDING).second) return;
-    }
-    // Deciding may wait for the file system; the store waits meanwhile only
-    // if it comes to this very name.
-    Job job{name, "", crafts, requested};
-    bool download = storeWouldDownload(*ahead, name, &job.searchAddress);
+    std::string searchAddress;
+    // Only a requested item is looked at while nothing needs a download: a
+    // warm cache then costs no look at the entries' files, and the first
+    // download sets the rest off.
+    bool download = storeWouldDownload(*ahead, name, &searchAddress);
     std::lock_guard<std::mutex> held(ahead->lock);
-    NameOwner &owner = ahead->names[name];
-    ahead->transferDone.notify_all();
-    if (!download || ahead->stopping) {
-        owner = NAME_STORE;
+    if (ahead->stopping) return;
+    std::uint32_t index = ahead->requestedItems++;
+    auto [found, added] = ahead->names.try_emplace(name);
+    NameRecord &record = found->second;
+    if (!added) {
+        noteNeeded(*ahead, name, Place{index}, 0, quantity);
         return;
     }
-    owner = NAME_AHEAD;
-    ahead->downloading = true;
-    ahead->transfers[job.searchAddress] = Transfer{};
-    if (urgent)
-        ahead->queue.push_front(std::move(job));
-    else
-        ahead->queue.push_back(std::move(job));
-    if (!ahead->workersStarted) startWorkers(*ahead);
-    ahead->workOrRoom.notify_one();
+    record.place = Place{index};
+    record.depth = 0;
+    record.crafts = quantity;
+    if (!download || index == 0) {
+        // Cached, or the first one: the store asks for it at once, before a
+        // worker could have started.
+        record.state = NAME_STORE;
+        return;
+    }
+    record.state = NAME_AHEAD;
+    record.searchAddress = std::move(searchAddress);
+    startDownloading(*ahead);
+    enqueue(*ahead, name, record);
 }
 
 void claimItem(FetchAhead *ahead, const char *name) {
     if (!ahead) return;
     std::unique_lock<std::mutex> held(ahead->lock);
-    ahead->downloading = true;
-    auto [entry, added] = ahead->names.try_emplace(name, NAME_STORE);
-    if (added) return;
-    ahead->transferDone.wait(held, [&] { return ahead->names[name] != NAME_DECIDING; });
+    startDownloading(*ahead);
+    NameRecord &record = ahead->names[name];
+    ahead->transferDone.wait(held, [&] { return record.state != NAME_DECIDING; });
+    if (record.state == NAME_AHEAD && !record.queued) return; // a worker has begun it
+    dequeue(*ahead, name, record);
+    record.state = NAME_STORE;
+    ++ahead->counts.itemsByStore;
+}
+
+void itemLoadedByStore(FetchAhead *ahead, const char *name,
+                       const std::shared_ptr<const ItemFacts> &facts) {
+    if (!ahead) return;
+    std::lock_guard<std::mutex> held(ahead->lock);
+    // A name never heard of comes from a recipe that was not followed: how
+    // the expansion uses it is not known, so its entries are not named.
+    NameRecord &record = ahead->names[name];
+    dequeue(*ahead, name, record);
+    if (record.state != NAME_AHEAD) record.state = NAME_STORE;
+    record.facts = facts;
+    follow(*ahead, record);
 }
 
 bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
@@ -320,19 +443,13 @@ bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
     if (!ahead) return fetchToFile(address, file);
     std::unique_lock<std::mutex> held(ahead->lock);
     auto found = ahead->transfers.find(address);
-    if (found != ahead->transfers.end() && found->second.state == TRANSFER_QUEUED) {
-        // Not begun: the store's own fetch is as quick, and needs no worker.
-        ahead->transfers.erase(found);
-        found = ahead->transfers.end();
-    }
     if (found != ahead->transfers.end()) {
         ahead->transferDone.wait(held, [&] {
             found = ahead->transfers.find(address);
-            return found->second.state == TRANSFER_DONE;
+            return found->second.done;
         });
         Transfer taken = std::move(found->second);
         ahead->transfers.erase(found);
-        --ahead->bodiesHeld;
         ahead->bytesHeld -= taken.body.size();
         ahead->workOrRoom.notify_all();
         held.unlock();
@@ -343,7 +460,7 @@ bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
     ++ahead->storeWaiting;
     ahead->slotFree.wait(held, [&] { return ahead->transfersRunning < FETCH_AHEAD_TRANSFERS; });
     --ahead->storeWaiting;
-    ++ahead->transfersRunning;
+    takeSlot(*ahead);
     held.unlock();
     bool completed = fetchToFile(address, file);
     held.lock();

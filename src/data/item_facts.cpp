@@ -290,3 +290,12 @@ bool craftedBelowTheTop(const ItemFacts &facts, const Settings &settings) {
 bool entryGrows(const RecipeEntry &entry, int crafts) {
     return static_cast<std::int64_t>(entry.amountPerCraft) * crafts > 0;
 }
+
+RecipeStep recipeStep(const ItemFacts &facts, const Settings &settings, int depth) {
+    if (!facts.hasRecipe) return RECIPE_NONE;
+    if (facts.hasVendorRule) {
+        if (facts.vendorListBroken) return RECIPE_VENDOR_LIST_BROKEN;
+        if (depth > 0 && !craftedBelowTheTop(facts, settings)) return RECIPE_BOUGHT;
+    }
+    return facts.ingredientListBroken ? RECIPE_INGREDIENT_LIST_BROKEN : RECIPE_CRAFTED;
+}

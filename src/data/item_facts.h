@@ -73,3 +73,16 @@ bool craftedBelowTheTop(const ItemFacts &facts, const Settings &settings);
 // True when `crafts` crafts of a recipe make its entry grow, so that the
 // entry is expanded in turn.
 bool entryGrows(const RecipeEntry &entry, int crafts);
+
+// What the expansion does with an item's recipe, in the order it finds out:
+// the one rule that the expansion follows and that fetching ahead predicts.
+enum RecipeStep {
+    RECIPE_NONE,                   // no recipe: the item is gathered or bought
+    RECIPE_VENDOR_LIST_BROKEN,     // its vendor list has no end (report "2")
+    RECIPE_BOUGHT,                 // the merchant rules buy it below the requested items
+    RECIPE_INGREDIENT_LIST_BROKEN, // its ingredient list has no end (report "3")
+    RECIPE_CRAFTED,                // its entries are looked up
+};
+// The step for an item expanded at `depth` (0: a requested item, which the
+// merchant rules never buy).
+RecipeStep recipeStep(const ItemFacts &facts, const Settings &settings, int depth);

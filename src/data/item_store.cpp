@@ -19,16 +19,19 @@ void openItemStore(ItemStore *store, const Settings *settings) {
     store->settings = settings;
     store->baseAddress = serviceBaseAddress();
     store->ahead = nullptr;
+    store->aheadCounts = FetchAheadCounts{};
     store->documents.clear();
 }
 
-void startFetchingAhead(ItemStore *store) {
+void expectRequestedItems(ItemStore *store, const std::vector<RequestedItem> &items) {
     stopFetchingAhead(store);
     store->ahead = openFetchAhead(store->settings, store->baseAddress);
+    for (const RequestedItem &item : items) expectRequestedItem(store->ahead, item.name, item.quantity);
 }
 
 void stopFetchingAhead(ItemStore *store) {
-    closeFetchAhead(store->ahead);
+    if (!store->ahead) return;
+    closeFetchAhead(store->ahead, &store->aheadCounts);
     store->ahead = nullptr;
 }
 
@@ -232,8 +235,14 @@ int lookupItemDocument(ItemStore *store, const char *name, std::shared_ptr<ItemD
     // behind it (a document's related tail is often most of it).
     std::size_t length = std::strlen(text);
     if (char *shrunk = static_cast<char *>(std::realloc(text, length + 1))) text = shrunk;
+    bool readAhead = lookup.facts != nullptr;
     auto made = std::make_shared<ItemDocument>(
-        ItemDocument{std::unique_ptr<char, DocumentTextFree>(text), length, itemId, std::move(lookup.facts), false});
+        ItemDocument{std::unique_ptr<char, DocumentTextFree>(text), length, itemId, std::move(lookup.facts)});
+    // A document that no worker read leads fetching ahead to its entries.
+    if (store->ahead && !readAhead) {
+        itemFacts(made.get());
+        itemLoadedByStore(store->ahead, name, made->facts);
+    }
     if (remembering) store->documents.emplace(name, made);
     *document = std::move(made);
     return RESULT_OK;

@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/item_facts.h"
 #include "data/lookup_rules.h"
 
-struct FetchAhead;
+#include "data/fetch_ahead.h"
+
 struct Settings;
 
 // Frees a document's text.
@@ -25,7 +27,13 @@ struct ItemDocument {
     std::size_t length;                      // of the text, without its terminator
     int itemId;                              // the id found in it, range-checked
     std::shared_ptr<const ItemFacts> facts;  // read on first use, once
-    bool entriesFetchedAhead;                // its recipe's entries were asked for ahead
+};
+
+// An item that a generation expands at the top: its name and the number of
+// crafts of it.
+struct RequestedItem {
+    const char *name;
+    int quantity;
 };
 
 // The documents of one generation. A document read once is handed out
@@ -36,15 +44,20 @@ struct ItemStore {
     const Settings *settings;  // the generation's, unchanged while it runs
     std::string baseAddress;   // the web service, taken when the store opened
     FetchAhead *ahead;         // the transport that fetches ahead, or null: one at a time
+    FetchAheadCounts aheadCounts; // what fetching ahead did, once it ended
     std::unordered_map<std::string, std::shared_ptr<ItemDocument>> documents;
 };
 
 // Opens the store of a generation with `settings` (kept by address).
 void openItemStore(ItemStore *store, const Settings *settings);
 
-// Starts fetching ahead under the store (when it can: not with verbose on,
-// and only into a cache folder that takes new files), and ends it at once.
-void startFetchingAhead(ItemStore *store);
+// Tells the store the items that the generation will expand at the top, in
+// order, before it asks for any: from here on the store fetches ahead what
+// the expansion will ask for (when it can: not with verbose on, and only
+// into a cache folder that takes new files).
+void expectRequestedItems(ItemStore *store, const std::vector<RequestedItem> &items);
+
+// Ends fetching ahead at once; aheadCounts then says what it did.
 void stopFetchingAhead(ItemStore *store);
 
 // Forgets every document and ends fetching ahead.

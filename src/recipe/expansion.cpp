@@ -9,7 +9,6 @@
 #include "base/messages.h"
 #include "base/process_state.h"
 #include "base/result.h"
-#include "data/fetch_ahead.h"
 #include "data/item_facts.h"
 #include "data/item_store.h"
 #include "recipe/generation.h"
@@ -55,20 +54,13 @@ static int takeCurrentRow(ExpansionContext *context, ExpansionCall call, ItemInH
     return RESULT_OK;
 }
 
-// What the merchant rules decide for a recipe.
-enum MerchantDecision {
-    MERCHANT_CRAFT, // expand the recipe
-    MERCHANT_BUY,   // the item is bought: its recipe is not expanded
-};
-
-// The merchant rules of a recipe whose head names vendors. Clears the
-// source of a single beast-tribe vendor's item when its option is on.
-static MerchantDecision applyMerchantRules(const Settings &settings, ExpansionCall call,
-                                           const ItemInHand &item) {
+// Clears the source of a single beast-tribe vendor's crafted item when its
+// option is on, whether the merchant rules then buy it or not.
+static void applyBeastTribeRule(const Settings &settings, const ItemInHand &item) {
     const ItemFacts &facts = *item.facts;
-    if (item.currentRow && settings.dontCraftSoldItems && craftedBeastTribeItem(facts, settings))
+    if (item.currentRow && facts.hasRecipe && facts.hasVendorRule && !facts.vendorListBroken &&
+        settings.dontCraftSoldItems && craftedBeastTribeItem(facts, settings))
         item.currentRow->source = 0;
-    return call.depth > 0 && !craftedBelowTheTop(facts, settings) ? MERCHANT_BUY : MERCHANT_CRAFT;
 }
 
 // Adds `call.crafts` crafts' worth of one ingredient to its row and expands
@@ -103,19 +95,6 @@ static int expandIngredients(ExpansionContext *context, ExpansionCall call,
                              ItemDocument *document) {
     Generation *generation = context->generation;
     const ItemFacts &facts = itemFacts(document);
-    if (facts.ingredientListBroken) {
-        reportTemplateChanged("3", generation->errorText);
-        return RESULT_UNEXPECTED_DOCUMENT;
-    }
-    // Every entry's document is needed soon, the first one first; an entry
-    // that grows is expanded, so its own entries are needed too. Asked for
-    // once per document: later visits find them decided.
-    if (!document->entriesFetchedAhead) {
-        document->entriesFetchedAhead = true;
-        for (auto entry = facts.entries.rbegin(); entry != facts.entries.rend(); ++entry)
-            fetchItemAhead(generation->store.ahead, entry->name.c_str(),
-                           entryGrows(*entry, call.crafts) ? 1 : 0, false, true);
-    }
     MaterialTable *table = &generation->table;
     for (const RecipeEntry &entry : facts.entries) {
         MaterialRecord *row = findMaterialRow(table, entry.name.c_str());
@@ -163,16 +142,21 @@ static int expandDocument(ExpansionContext *context, ExpansionCall call, ItemDoc
         if (facts.hasSource) item.currentRow->source = facts.source;
         item.currentRow->isGear = facts.isGear ? 1 : 0;
     }
-    if (!facts.hasRecipe) {
+    applyBeastTribeRule(generation->settings, item);
+    switch (recipeStep(facts, generation->settings, call.depth)) {
+    case RECIPE_NONE:
         if (generation->settings.verbose) std::printf("[%s] has no recipe.\n", call.name);
         return RESULT_OK;
-    }
-    if (facts.hasVendorRule) {
-        if (facts.vendorListBroken) {
-            reportTemplateChanged("2", generation->errorText);
-            return RESULT_UNEXPECTED_DOCUMENT;
-        }
-        if (applyMerchantRules(generation->settings, call, item) == MERCHANT_BUY) return RESULT_OK;
+    case RECIPE_VENDOR_LIST_BROKEN:
+        reportTemplateChanged("2", generation->errorText);
+        return RESULT_UNEXPECTED_DOCUMENT;
+    case RECIPE_BOUGHT:
+        return RESULT_OK;
+    case RECIPE_INGREDIENT_LIST_BROKEN:
+        reportTemplateChanged("3", generation->errorText);
+        return RESULT_UNEXPECTED_DOCUMENT;
+    case RECIPE_CRAFTED:
+        break;
     }
     return expandIngredients(context, call, document);
 }

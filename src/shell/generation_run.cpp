@@ -3,16 +3,13 @@
 
 #include "base/messages.h"
 #include "base/result.h"
-#include "data/fetch_ahead.h"
 #include "list/report.h"
 #include "recipe/expansion.h"
 
 int runGeneration(Generation *generation, const std::vector<RequestedItem> &items,
                   const ItemDoneCallback &itemDone, std::size_t *failedItem) {
-    // The requested items are known now: their documents can come ahead.
-    startFetchingAhead(&generation->store);
-    for (const RequestedItem &item : items)
-        fetchItemAhead(generation->store.ahead, item.name, item.quantity, true, false);
+    // The store learns what the expansion will ask for, and fetches ahead.
+    expectRequestedItems(&generation->store, items);
     int result = RESULT_OK;
     for (std::size_t i = 0; i < items.size(); ++i) {
         // Each item starts from an empty error text, so that a report that

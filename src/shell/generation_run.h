@@ -10,12 +10,6 @@
 
 #include "recipe/generation.h"
 
-// One requested item: its name and the number of crafts of it.
-struct RequestedItem {
-    const char *name;
-    int quantity;
-};
-
 // Called after each requested item that expanded without error, with the
 // number of items done so far (1 after the first).
 using ItemDoneCallback = std::function<void(std::size_t itemsDone)>;
