@@ -257,18 +257,27 @@ class StandinHandler(BaseHTTPRequestHandler):
     def handle_request(self, is_get, send_body=True):
         path, _, raw_query = self.path.partition("?")
         self.drain_request_body()
-        self.log_request_line(path, raw_query)
-        answer = dataset_answer(self.server.data_dir, path, raw_query) if is_get else not_found()
-        rule = self.server.rules.pick(path, raw_query)
-        if rule is not None:
-            time.sleep(float(rule.get("delay", 0)))
-            if rule.get("drop"):
-                self.close_connection = True  # no answer at all: the connection just ends
-                return
-            answer = rule_answer(rule, self.server.rules, answer, self.headers.get("Accept-Encoding", ""))
-        if self.server.latency > 0:
-            time.sleep(self.server.latency)  # each connection has its own thread: waits overlap
-        self.send_answer(answer, send_body)
+        self.log_request_line(path, raw_query, self.server.begin_request())
+        answered = False
+        try:
+            answer = dataset_answer(self.server.data_dir, path, raw_query) if is_get else not_found()
+            rule = self.server.rules.pick(path, raw_query)
+            if rule is not None:
+                time.sleep(float(rule.get("delay", 0)))
+                if rule.get("drop"):
+                    self.close_connection = True  # no answer at all: the connection just ends
+                    return
+                answer = rule_answer(rule, self.server.rules, answer, self.headers.get("Accept-Encoding", ""))
+            if self.server.latency > 0:
+                time.sleep(self.server.latency)  # each connection has its own thread: waits overlap
+            # Answered before the answer leaves: the client cannot send its
+            # next request before this one counts as done.
+            answered = True
+            self.server.end_request()
+            self.send_answer(answer, send_body)
+        finally:
+            if not answered:
+                self.server.end_request()
 
     def drain_request_body(self):
         """Reads and drops a request body so that the connection stays usable."""
@@ -276,13 +285,14 @@ class StandinHandler(BaseHTTPRequestHandler):
         if length > 0:
             self.rfile.read(length)
 
-    def log_request_line(self, path, raw_query):
+    def log_request_line(self, path, raw_query, in_flight):
         headers = {}
         for name, value in self.headers.items():
             headers[name] = headers[name] + ", " + value if name in headers else value
         host, port = self.client_address[:2]
         self.server.request_log.write({"method": self.command, "path": path, "query": raw_query,
-                                       "headers": headers, "conn": "%s:%d" % (host, port)})
+                                       "headers": headers, "conn": "%s:%d" % (host, port),
+                                       "inflight": in_flight})
 
     def send_answer(self, answer, send_body=True):
         self.send_response(answer.status)
@@ -311,7 +321,19 @@ class StandinServer(ThreadingHTTPServer):
         self.rules = rules
         self.request_log = request_log
         self.latency = latency  # seconds every answer waits, as from a far-away service
+        self.in_flight = 0  # requests received and not answered yet
+        self.in_flight_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), StandinHandler)
+
+    def begin_request(self):
+        """Counts a request in; returns how many are in flight with it."""
+        with self.in_flight_lock:
+            self.in_flight += 1
+            return self.in_flight
+
+    def end_request(self):
+        with self.in_flight_lock:
+            self.in_flight -= 1
 
     def server_bind(self):
         # skips the reverse name look-up of HTTPServer.server_bind

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/messages.h"
 #include "base/process_state.h"
 #include "base/result.h"
+#include "data/fetch_ahead.h"
+#include "data/http_client.h"
 #include "support/documents.h"
+#include "support/standin.h"
 #include "support/temp_folder.h"
 #include "support/test_generation.h"
 
@@ -43,6 +47,7 @@ protected:
         int result = runGeneration(&generation, items,
                                    [this](std::size_t count) { done.push_back(count); }, &failed);
         table = generation.table;
+        counts = generation.store.aheadCounts;
         closeGeneration(&generation);
         printed = capture.finish();
         return result;
@@ -57,6 +62,7 @@ protected:
     TempFolder folder;
     TestGeneration storage;
     MaterialTable table{};
+    FetchAheadCounts counts{};
     std::vector<std::size_t> done;
     std::size_t failed = 99;
     std::string printed;
@@ -100,6 +106,78 @@ TEST_F(GenerationRunTest, NoItemsGiveAnEmptyList) {
     EXPECT_EQ(table.rowCount, 0);
     EXPECT_TRUE(done.empty());
     EXPECT_EQ(printed, "");
+}
+
+// A layered world of 88 items with much reuse: 40 raw materials, 20 + 12 + 8
+// intermediates on three levels, each made of items of the levels below,
+// and 8 goals, which are the requested items. Writes the stand-in's dataset
+// under `root` and returns its folder.
+std::string writeLayeredWorld(const std::string &root, std::vector<std::string> *goals) {
+    std::string dataset = root + "/dataset";
+    std::filesystem::create_directories(dataset + "/items");
+    const int sizes[] = {40, 20, 12, 8, 8};
+    std::vector<std::vector<std::pair<int, std::string>>> levels;
+    unsigned seed = 7;
+    int id = 1;
+    for (int level = 0; level < 5; ++level) {
+        levels.emplace_back();
+        for (int i = 0; i < sizes[level]; ++i, ++id) {
+            char name[32];
+            std::snprintf(name, sizeof name, level == 0 ? "Raw %02d" : level == 4 ? "Goal %02d" : "Piece %d-%02d",
+                          level == 0 || level == 4 ? i : level, i);
+            std::vector<Ingredient> entries;
+            for (int below = level - 1; below >= 0 && below >= level - 2; --below) {
+                for (int n = below == level - 1 ? 2 : 1; n > 0; --n) {
+                    seed = seed * 1103515245u + 12345u;
+                    const auto &[entryId, entryName] = levels[below][(seed >> 8) % levels[below].size()];
+                    bool taken = false;
+                    for (const Ingredient &entry : entries) taken = taken || entry.id == entryId;
+                    if (!taken) entries.push_back({entryId, 1 + static_cast<int>(seed % 3), entryName});
+                }
+            }
+            writeFile(dataset + "/items/" + std::to_string(id) + ".json",
+                      level == 0 ? itemDocument(name, id, "\"nodes\":[" + std::to_string(300 + i) + "]")
+                                 : itemDocument(name, id, "", 1, 1, entries));
+            levels.back().push_back({id, name});
+        }
+    }
+    for (const auto &[goalId, goal] : levels.back()) goals->push_back(goal);
+    writeFile(dataset + "/core.json", "{\"ingredients\":{}}");
+    return dataset;
+}
+
+// A cold generation against a service whose every answer waits: the workers
+// fetch ahead what the expansion will ask for, so the store seldom has to
+// send its own requests one after the other, also when the requested items'
+// documents come from the cache; and never more transfers run at once than
+// fetching ahead allows.
+TEST_F(GenerationRunTest, ColdRunIsFetchedAheadWithinTheTransferLimit) {
+    std::vector<std::string> goals;
+    std::string dataset = writeLayeredWorld(folder.path(), &goals);
+    Standin standin(dataset, 25);
+    openHttpClient();
+    std::vector<RequestedItem> items;
+    for (std::size_t i = 0; i < goals.size(); ++i) items.push_back({goals[i].c_str(), 1 + static_cast<int>(i % 3)});
+    for (bool goalsCached : {false, true}) {
+        SCOPED_TRACE(goalsCached ? "the requested items' documents cached" : "cold");
+        std::filesystem::remove_all("cache");
+        std::filesystem::create_directory("cache");
+        if (goalsCached) {
+            ASSERT_EQ(run(items), RESULT_OK);
+            for (const auto &entry : std::filesystem::directory_iterator("cache"))
+                if (entry.path().filename().string().rfind("Goal ", 0) != 0) std::filesystem::remove(entry.path());
+        }
+        standin.clearLog();
+        ASSERT_EQ(run(items), RESULT_OK);
+        int downloaded = counts.itemsAhead + counts.itemsByStore;
+        auto files = std::distance(std::filesystem::directory_iterator("cache"), {});
+        EXPECT_EQ(downloaded, files - (goalsCached ? 8 : 0));
+        EXPECT_LE(counts.itemsByStore * 5, downloaded);
+        EXPECT_EQ(standin.requests().size(), 2u * downloaded);
+        EXPECT_LE(standin.mostInFlight(), FETCH_AHEAD_TRANSFERS);
+        EXPECT_EQ(counts.mostTransfers, FETCH_AHEAD_TRANSFERS);
+    }
+    closeHttpClient();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -25,7 +26,7 @@ static std::string endedHow(int status) {
     return "ended";
 }
 
-Standin::Standin(const std::string &dataFolder) {
+Standin::Standin(const std::string &dataFolder, int latencyMs) {
     char pattern[] = "/tmp/shopping-standin-XXXXXX";
     if (!mkdtemp(pattern))
         throw std::runtime_error(std::string("cannot make the stand-in's folder: ") + std::strerror(errno));
@@ -34,6 +35,7 @@ Standin::Standin(const std::string &dataFolder) {
     std::string logFile = workFolder + "/log";
     std::string rulesFile = workFolder + "/rules.json";
     std::string outputFile = workFolder + "/output"; // what it prints, for a failed start
+    std::string latency = std::to_string(latencyMs);
     child = fork();
     if (child < 0) {
         std::string reason = std::strerror(errno);
@@ -48,7 +50,7 @@ Standin::Standin(const std::string &dataFolder) {
         }
         execl(PYTHON_EXECUTABLE, PYTHON_EXECUTABLE, STANDIN_SCRIPT, "--data", dataFolder.c_str(),
               "--port", "0", "--port-file", portFile.c_str(), "--log", logFile.c_str(), "--rules",
-              rulesFile.c_str(), static_cast<char *>(nullptr));
+              rulesFile.c_str(), "--latency-ms", latency.c_str(), static_cast<char *>(nullptr));
         std::string failed = std::string("cannot run " PYTHON_EXECUTABLE ": ") + std::strerror(errno) + "\n";
         [[maybe_unused]] ssize_t written = write(STDERR_FILENO, failed.data(), failed.size());
         _exit(127);
@@ -97,5 +99,14 @@ void Standin::setRules(const std::string &rulesJson) {
 std::string Standin::log() const { return readFile(workFolder + "/log"); }
 
 std::vector<std::string> Standin::requests() const { return requestsInLog(log()); }
+
+int Standin::mostInFlight() const {
+    std::string text = log();
+    const std::string key = "\"inflight\": ";
+    int most = 0;
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        most = std::max(most, std::atoi(text.c_str() + at + key.size()));
+    return most;
+}
 
 void Standin::clearLog() { writeFile(workFolder + "/log", ""); }

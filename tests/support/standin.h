@@ -9,10 +9,10 @@
 class Standin {
 public:
     // Starts the service over `dataFolder` and waits until it accepts
-    // connections. Sets CORVANEDB_URL to its address. Throws, with what the
-    // service printed, when it ends or does not listen in time; nothing is
-    // left behind then.
-    explicit Standin(const std::string &dataFolder);
+    // connections; every answer waits `latencyMs` first. Sets CORVANEDB_URL
+    // to its address. Throws, with what the service printed, when it ends or
+    // does not listen in time; nothing is left behind then.
+    explicit Standin(const std::string &dataFolder, int latencyMs = 0);
     // Stops the service and removes its files.
     ~Standin();
     Standin(const Standin &) = delete;
@@ -28,6 +28,9 @@ public:
     std::string log() const;
     // "path?query" of each request, in order.
     std::vector<std::string> requests() const;
+    // The most requests that were in flight at once (received, not yet
+    // answered), as logged.
+    int mostInFlight() const;
     // Forgets the requests logged so far.
     void clearLog();
 
