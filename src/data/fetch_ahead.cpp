@@ -223,11 +223,9 @@ bool fetchOnWorker(FetchAhead &ahead, HttpConnection *connection, const std::str
 
 // The facts of a fetched item document as the store will hand it out (cut
 // before its ,"related" key; the text ends at a zero byte, too).
-std::shared_ptr<const ItemFacts> readFetchedFacts(const std::string &body) {
-    std::string text(body.c_str());
-    cutBeforeRelated(text.data());
+std::shared_ptr<const ItemFacts> readFetchedFacts(std::string &body) {
     auto facts = std::make_shared<ItemFacts>();
-    readItemFacts(text.c_str(), facts.get());
+    readUncutItemFacts(body.data(), facts.get());
     return facts;
 }
 

@@ -44,6 +44,13 @@ void cutBeforeRelated(char *text) {
     if (char *related = std::strstr(text, RELATED_KEY)) *related = '\0';
 }
 
+void readUncutItemFacts(char *document, ItemFacts *facts) {
+    char *related = std::strstr(document, RELATED_KEY);
+    if (related) *related = '\0';
+    readItemFacts(document, facts);
+    if (related) *related = RELATED_KEY[0];
+}
+
 bool chooseSearchResult(const char *answer, int *itemId) {
     const char *firstName = std::strstr(answer, NAME_KEY);
     if (!firstName) return false;

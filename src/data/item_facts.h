@@ -62,6 +62,11 @@ struct ItemFacts {
 // document does not carry.
 void readItemFacts(const char *document, ItemFacts *facts);
 
+// Reads the facts of a whole document as the store will hand it out, cut
+// before its ,"related" key: the cut is a zero byte written for the read and
+// taken back after it, so the text is unchanged and not copied.
+void readUncutItemFacts(char *document, ItemFacts *facts);
+
 // True for an item that one beast-tribe vendor sells, when such items are
 // crafted.
 bool craftedBeastTribeItem(const ItemFacts &facts, const Settings &settings);
