@@ -108,14 +108,14 @@ TEST_F(GenerationRunTest, NoItemsGiveAnEmptyList) {
     EXPECT_EQ(printed, "");
 }
 
-// A layered world of 88 items with much reuse: 40 raw materials, 20 + 12 + 8
-// intermediates on three levels, each made of items of the levels below,
-// and 8 goals, which are the requested items. Writes the stand-in's dataset
+// A layered world of 280 items with much reuse: 120 raw materials, 70 + 40
+// + 30 intermediates on three levels, each made of items of the two levels
+// below, and 20 goals, which are the requested items. Writes the stand-in's dataset
 // under `root` and returns its folder.
 std::string writeLayeredWorld(const std::string &root, std::vector<std::string> *goals) {
     std::string dataset = root + "/dataset";
     std::filesystem::create_directories(dataset + "/items");
-    const int sizes[] = {40, 20, 12, 8, 8};
+    const int sizes[] = {120, 70, 40, 30, 20};
     std::vector<std::vector<std::pair<int, std::string>>> levels;
     unsigned seed = 7;
     int id = 1;
@@ -171,7 +171,7 @@ TEST_F(GenerationRunTest, ColdRunIsFetchedAheadWithinTheTransferLimit) {
         ASSERT_EQ(run(items), RESULT_OK);
         int downloaded = counts.itemsAhead + counts.itemsByStore;
         auto files = std::distance(std::filesystem::directory_iterator("cache"), {});
-        EXPECT_EQ(downloaded, files - (goalsCached ? 8 : 0));
+        EXPECT_EQ(downloaded, files - (goalsCached ? 20 : 0));
         EXPECT_LE(counts.itemsByStore * 5, downloaded);
         EXPECT_EQ(standin.requests().size(), 2u * downloaded);
         EXPECT_LE(standin.mostInFlight(), FETCH_AHEAD_TRANSFERS);
