@@ -52,7 +52,8 @@ Cold runs at a latency (`cold`)
 - Reported per world, latency and program: wall time, requests, requests per
   second over the run, distinct TCP connections, peak RSS (GNU time), the
   six-connection floor (requests / 6 x latency) and wall / floor, and whether
-  the console output was the same for every program.
+  the console output was the same for every program (line ends aside: a Windows
+  build writes CR LF).
 """
 
 import argparse
@@ -342,6 +343,8 @@ def cold_run(command, list_args, world, folder, env, out_path, standin, verbose)
     counts = request_counts(standin.log_lines()[before:])
     counts["distinct_documents"] = len(cache_documents(os.path.join(folder, "cache")))
     counts["output_sha256"] = sha256_of(out_path)
+    with open(out_path, "rb") as f:  # a Windows build ends its lines with CR LF
+        counts["output_lines_sha256"] = hashlib.sha256(f.read().replace(b"\r\n", b"\n")).hexdigest()
     return sample, counts
 
 
@@ -470,8 +473,8 @@ def cold_bench(args, results):
                 summary = dict(middle)
                 summary["walls"] = [r["wall"] for r in runs]
                 summary["command"] = command
-                summary["same_output_every_round"] = len({r["output_sha256"] for r in runs}) == 1
-                outputs |= {r["output_sha256"] for r in runs}
+                summary["same_output_every_round"] = len({r["output_lines_sha256"] for r in runs}) == 1
+                outputs |= {r["output_lines_sha256"] for r in runs}
                 figures["programs"][name] = summary
             figures["same_output"] = len(outputs) == 1
             figures["world"] = {k: world.get(k) for k in ("items", "list_lines", "list_distinct_documents",
@@ -498,7 +501,8 @@ def cold_markdown(cold, presets, latencies, names):
                     preset, latency_ms, name, f["wall"], len(f["walls"]),
                     " ".join("%.2f" % w for w in f["walls"]), f["requests"], f["requests_per_second"],
                     f["connections"], f["maxrss_kib"] / 1024.0, f["floor"], f["wall_to_floor"],
-                    f["output_sha256"][:12], "" if figures["same_output"] else " (outputs differ)"))
+                    f.get("output_lines_sha256", f["output_sha256"])[:12],
+                    "" if figures["same_output"] else " (outputs differ)"))
     worlds = []
     for preset in presets:
         for figures in cold.get(preset, {}).values():
