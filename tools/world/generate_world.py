@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Generates a large synthetic item world for the CorvaneDB stand-in.
 
-    python3 tools/world/generate_world.py --out build/world [--small-documents]
+    python3 tools/world/generate_world.py --out build/world [--preset wide] [--small-documents]
 
 writes
     OUT/items/<id>.json   one item document per item, compact JSON on one line
@@ -11,6 +11,16 @@ writes
 
 The world is fixed by SEED: the same command always writes the same bytes.
 Python 3 standard library only.
+
+Presets (PRESETS: sizes and recipe shape; everything else below holds for both)
+- default: 3,784 items, 114 lines, 950 materials, 6,682 expansion calls.
+- wide: a big real list: 3,178 items, 158 lines (most of them on levels 6..8), 927
+  materials, trees 8 deep that share their intermediates (one is used by 103 of the
+  list's recipes), recipes with two or three crafted entries of lower levels and two
+  or three gathered ones, mostly yielding 1, so that 22,495 expansion calls are made:
+  an ingredient is expanded again at every growth of its amount. world.json adds
+  "preset" and figures of the reuse. It must reach the figures of its `least`
+  (checked when generating).
 
 Shape of the world
 - Items sit on levels. Level 0 holds gathered or bought materials (nodes with node
@@ -61,11 +71,43 @@ SEED = 20250607
 
 # ---------------------------------------------------------------- sizes
 
-REACHED_RAW = 300                  # level-0 materials of the list
-REACHED_CRAFTED = [0, 190, 150, 115, 85, 55, 35, 20]  # reached materials on levels 1..7
-LIST_LEVELS = [0, 0, 4, 6, 10, 16, 22, 26, 30]    # requested items per level (2..8): 114 lines
-OTHER_RAW = 700                    # level-0 items that the list does not reach
-OTHER_CRAFTED = [0, 500, 400, 300, 250, 200, 160, 120, 90]  # unreached crafted items, levels 1..8
+class Shape:
+    """Sizes and recipe shape of one preset of the world."""
+
+    def __init__(self, name, reached_raw, reached_crafted, list_levels, other_raw, other_crafted,
+                 lower_counts, raw_counts, yield_one, yield_small, skew, raw_skew, least=None):
+        self.name = name
+        self.reached_raw = reached_raw          # level-0 materials of the list
+        self.reached_crafted = reached_crafted  # reached materials on levels 1..7
+        self.list_levels = list_levels          # requested items per level (2..8)
+        self.other_raw = other_raw              # level-0 items that the list does not reach
+        self.other_crafted = other_crafted      # unreached crafted items, levels 1..8
+        self.lower_counts = lower_counts        # a recipe's entries of levels 1..level-2, drawn from
+        self.raw_counts = raw_counts            # a recipe's level-0 entries, drawn from
+        self.yield_one = yield_one              # share of recipes that yield 1
+        self.yield_small = yield_small          # share that yield 1..6 (the rest 10..99)
+        self.skew = skew                        # how strongly the first crafted candidates are favoured
+        self.raw_skew = raw_skew                # the same for level-0 candidates
+        self.least = least or {}                # figures of world.json that must reach these values
+
+
+PRESETS = {
+    # 114 lines, 950 materials, 6,682 expansion calls: the world of the warm-run figures.
+    "default": Shape("default", 300, [0, 190, 150, 115, 85, 55, 35, 20], [0, 0, 4, 6, 10, 16, 22, 26, 30],
+                     700, [0, 500, 400, 300, 250, 200, 160, 120, 90],
+                     [0, 1, 2, 2], [1, 1, 2, 2, 3], 0.7, 0.9, 1.1, 1.4),
+    # A big real list: many requested items, most of them deep, whose trees share their
+    # intermediates; recipes with two or three crafted entries of lower levels and two or
+    # three gathered ones, mostly yielding 1, so that an ingredient is expanded again at
+    # every growth of its amount. The wider recipes (more entries per document) keep more
+    # names waiting to be fetched at once.
+    # 3,178 items, 158 lines, 927 materials, 22,495 expansion calls.
+    "wide": Shape("wide", 287, [0, 170, 140, 110, 85, 60, 45, 30], [0, 0, 4, 8, 14, 20, 30, 38, 44],
+                  493, [0, 400, 340, 270, 200, 160, 120, 80, 30],
+                  [2, 2, 3, 3], [2, 2, 3, 3], 0.85, 0.97, 1.1, 1.4,
+                  least={"items": 3000, "list_lines": 150, "list_max_depth": 8,
+                         "list_expansion_calls": 20000}),
+}
 CORE_MAP_BYTES = 10_600_000        # the "ingredients" map of the core data, at least this big
 MAX_ITEM_ID = 65536
 
@@ -227,7 +269,7 @@ def finished_name(rng):
     return name
 
 
-def skewed_pick(rng, candidates, exponent=1.1):
+def skewed_pick(rng, candidates, exponent):
     """One candidate, the first ones of the list far more likely than the last."""
     n = len(candidates)
     index = int(n * rng.random() ** (1.0 + exponent * 2.0))
@@ -260,13 +302,13 @@ def make_raw(item, rng):
         item.vendors = [rng.randint(1001000, 1004999)]
 
 
-def make_crafted(item, rng):
+def make_crafted(item, rng, shape):
     item.job = rng.randrange(len(JOBS))
     item.ilvl = min(90, 5 + item.level * 10 + rng.randint(0, 9))
     roll = rng.random()
-    if roll < 0.7:
+    if roll < shape.yield_one:
         item.yield_ = 1
-    elif roll < 0.9:
+    elif roll < shape.yield_small:
         item.yield_ = rng.choice([2, 3, 4, 5, 6])
     else:
         item.yield_ = rng.choice([10, 12, 20, 25, 40, 50, 99])
@@ -278,7 +320,7 @@ def make_crafted(item, rng):
         item.vendors = [rng.choice(BEAST_TRIBE_VENDORS)]
 
 
-def choose_recipe(item, rng, by_level, amount_cap, prefer_unused=True):
+def choose_recipe(item, rng, shape, by_level, amount_cap, prefer_unused=True):
     """Ingredients of a crafted item: one of the level below, a few of lower levels, raw ones."""
     chosen = []
     picked = set()
@@ -292,14 +334,14 @@ def choose_recipe(item, rng, by_level, amount_cap, prefer_unused=True):
     # Prefer a level-below material that no recipe uses yet, so that every
     # reached material ends up used by some reached recipe.
     unused = [c for c in below if c.used == 0]
-    add(unused[0] if unused and prefer_unused else skewed_pick(rng, below),
+    add(unused[0] if unused and prefer_unused else skewed_pick(rng, below, shape.skew),
         rng.randint(1, amount_cap))
-    for _ in range(rng.choice([0, 1, 2, 2])):
+    for _ in range(rng.choice(shape.lower_counts)):
         if item.level >= 3:
             level = rng.randint(1, item.level - 2)
-            add(skewed_pick(rng, by_level[level]), rng.randint(1, amount_cap))
-    for _ in range(rng.choice([1, 1, 2, 2, 3])):
-        add(skewed_pick(rng, by_level[0], 1.4), rng.randint(1, amount_cap + 2))
+            add(skewed_pick(rng, by_level[level], shape.skew), rng.randint(1, amount_cap))
+    for _ in range(rng.choice(shape.raw_counts)):
+        add(skewed_pick(rng, by_level[0], shape.raw_skew), rng.randint(1, amount_cap + 2))
     rng.shuffle(chosen)
     item.recipe = chosen
     for ingredient, _ in chosen:
@@ -312,7 +354,7 @@ def choose_recipe(item, rng, by_level, amount_cap, prefer_unused=True):
             item.objects[ingredient.key] = "id-first"
 
 
-def build_items(rng):
+def build_items(rng, shape):
     pool = NamePool(rng)
     items = []
 
@@ -323,14 +365,14 @@ def build_items(rng):
 
     # The reached part: materials on levels 0..7, requested items on levels 2..8.
     reached = [[] for _ in range(9)]
-    for _ in range(REACHED_RAW):
+    for _ in range(shape.reached_raw):
         reached[0].append(new(pool.take(lambda: raw_name(rng)), 0, True))
     for level in range(1, 8):
-        for _ in range(REACHED_CRAFTED[level]):
+        for _ in range(shape.reached_crafted[level]):
             reached[level].append(new(pool.take(lambda: intermediate_name(rng, level)), level, True))
     requested = []
     for level in range(2, 9):
-        for _ in range(LIST_LEVELS[level]):
+        for _ in range(shape.list_levels[level]):
             item = new(pool.take(lambda: finished_name(rng)), level, True)
             item.listed = True
             requested.append(item)
@@ -341,11 +383,11 @@ def build_items(rng):
         rng.shuffle(reached[level])
     for level in range(1, 8):
         for item in reached[level]:
-            make_crafted(item, rng)
-            choose_recipe(item, rng, reached, 3 if level < 4 else 2)
+            make_crafted(item, rng, shape)
+            choose_recipe(item, rng, shape, reached, 3 if level < 4 else 2)
     for item in sorted(requested, key=lambda i: -i.level):
-        make_crafted(item, rng)
-        choose_recipe(item, rng, reached, 2)
+        make_crafted(item, rng, shape)
+        choose_recipe(item, rng, shape, reached, 2)
     # Any reached material still unused joins the recipe of a requested item
     # of a higher level.
     for level in range(8):
@@ -359,12 +401,12 @@ def build_items(rng):
 
     # The rest of the world: its recipes may use reached items too.
     other = [[] for _ in range(9)]
-    for _ in range(OTHER_RAW):
+    for _ in range(shape.other_raw):
         item = new(pool.take(lambda: raw_name(rng)), 0, False)
         make_raw(item, rng)
         other[0].append(item)
     for level in range(1, 9):
-        for _ in range(OTHER_CRAFTED[level]):
+        for _ in range(shape.other_crafted[level]):
             make = (lambda: finished_name(rng)) if level >= 5 and rng.random() < 0.5 else \
                    (lambda: intermediate_name(rng, level))
             other[level].append(new(pool.take(make), level, False))
@@ -373,8 +415,8 @@ def build_items(rng):
         rng.shuffle(mixed[level])
     for level in range(1, 9):
         for item in other[level]:
-            make_crafted(item, rng)
-            choose_recipe(item, rng, mixed, 3, prefer_unused=False)
+            make_crafted(item, rng, shape)
+            choose_recipe(item, rng, shape, mixed, 3, prefer_unused=False)
     return items, requested
 
 
@@ -688,8 +730,11 @@ def simulate(requests):
         rows[item.key] = {"amount": 0, "quantity": 0, "yield": item.yield_}
         stats["loads"] += 1
 
+    expansions = {}
+
     def expand(item, crafts, depth):
         stats["calls"] += 1
+        expansions[item.key] = expansions.get(item.key, 0) + 1
         stats["loads"] += 1
         stats["max_depth"] = max(stats["max_depth"], depth)
         if item.key not in rows and depth > 0:
@@ -711,23 +756,37 @@ def simulate(requests):
     for item, quantity in requests:
         expand(item, quantity, 0)
     stats["rows"] = len(rows)
+    stats["expansions"] = expansions
     return stats, rows
+
+
+def reuse_figures(items, expansions):
+    """How much the list's trees share: recipes of the list per intermediate, expansions per item."""
+    users = {}
+    for item in items:
+        if item.reached:
+            for ingredient, _ in item.recipe:
+                users[ingredient.key] = users.get(ingredient.key, 0) + 1
+    intermediates = [item for item in items if item.reached and not item.listed and item.recipe]
+    counts = sorted(expansions.values())
+    return {
+        "list_intermediates": len(intermediates),
+        "list_intermediates_in_5_or_more_recipes": sum(1 for i in intermediates if users.get(i.key, 0) >= 5),
+        "list_most_recipes_using_one_intermediate": max(users.get(i.key, 0) for i in intermediates),
+        "list_items_expanded_10_times_or_more": sum(1 for c in counts if c >= 10),
+        "list_most_expansions_of_one_item": counts[-1],
+        "list_median_expansions_per_item": counts[len(counts) // 2],
+    }
 
 
 # ---------------------------------------------------------------- main
 
-def main(argv=None):
-    parser = argparse.ArgumentParser(description="Writes a large synthetic CorvaneDB world.")
-    parser.add_argument("--out", required=True, help="folder to write (items/, core.json, list.txt)")
-    parser.add_argument("--small-documents", action="store_true",
-                        help="write the small item documents (0.4..2.6 KB) of the earlier figures")
-    args = parser.parse_args(argv)
-    started = time.monotonic()
+def plan_world(shape):
+    """The items of the shape and the list's run, checked; the random generator is returned
+    too, as the documents and the core data draw on from where the plan stopped."""
     rng = random.Random(SEED)
-
-    items, requested = build_items(rng)
+    items, requested = build_items(rng, shape)
     edges = assign_ids(items, rng)
-    by_key = {item.key: item for item in items}
 
     quantities = [rng.choice([1, 1, 1, 2, 2, 3, 4, 5, 10]) for _ in requested]
     order = list(range(len(requested)))
@@ -741,11 +800,34 @@ def main(argv=None):
         raise RuntimeError("the list reaches %d materials, not 900 to 1000" % stats["rows"])
     if stats["max_amount"] >= 2 ** 31:
         raise RuntimeError("amounts beyond 32 bits")
+    reached_figures = {"items": len(items), "list_lines": len(requests),
+                       "list_max_depth": stats["max_depth"], "list_expansion_calls": stats["calls"]}
+    for key, least in shape.least.items():
+        if reached_figures[key] < least:
+            raise RuntimeError("%s is %d, the %s preset wants at least %d"
+                               % (key, reached_figures[key], shape.name, least))
 
     # Every search must list the item itself first (lowest id among the matches).
     for contained, container in edges:
         if items[contained].id >= items[container].id:
             raise RuntimeError("search order broken for %s" % items[contained].name)
+    return rng, items, edges, requests, stats
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Writes a large synthetic CorvaneDB world.")
+    parser.add_argument("--out", required=True, help="folder to write (items/, core.json, list.txt)")
+    parser.add_argument("--preset", choices=sorted(PRESETS), default="default",
+                        help="the world's shape: default (114 lines, 950 materials, 6,682 expansion "
+                             "calls) or wide (a big real list: 158 lines, heavy reuse, 20,000 and "
+                             "more expansion calls)")
+    parser.add_argument("--small-documents", action="store_true",
+                        help="write the small item documents (0.4..2.6 KB) of the earlier figures")
+    args = parser.parse_args(argv)
+    started = time.monotonic()
+    shape = PRESETS[args.preset]
+    rng, items, edges, requests, stats = plan_world(shape)
+    by_key = {item.key: item for item in items}
     matches = {}
     for contained, _ in edges:
         matches[contained] = matches.get(contained, 0) + 1
@@ -807,6 +889,9 @@ def main(argv=None):
         "core_bytes": len(core),
         "core_bytes_from_ingredients_key": len(core) - cut,
     }
+    if shape.name != "default":  # the default world.json stays as it was
+        summary["preset"] = shape.name
+        summary.update(reuse_figures(items, stats["expansions"]))
     with open(os.path.join(args.out, "world.json"), "w", encoding="ascii") as f:
         json.dump(summary, f, indent=1)
         f.write("\n")
