@@ -69,7 +69,9 @@ struct FetchAhead {
     std::condition_variable slotFree;     // a transfer ended
     std::set<std::pair<Place, std::string>> queue; // names for the workers, soonest first
     std::unordered_map<std::string, NameRecord> names;
-    std::vector<std::string> notQueued; // names met while nothing needed a download
+    // Documents the store read while nothing needed a download (a warm
+    // cache): followed once something does.
+    std::vector<std::pair<std::string, std::shared_ptr<const ItemFacts>>> readWhileWarm;
     std::unordered_map<std::string, Transfer> transfers; // running or done, by address
     std::uint32_t requestedItems = 0;
     int transfersRunning = 0;
@@ -136,22 +138,34 @@ void dequeue(FetchAhead &ahead, const std::string &name, NameRecord &record) {
     record.queued = false;
 }
 
-// The generation downloads: the names met before are queued now, to be
-// decided by the workers. The lock is held.
-void startDownloading(FetchAhead &ahead) {
-    if (ahead.downloading) return;
-    ahead.downloading = true;
-    for (const std::string &name : ahead.notQueued) {
-        NameRecord &record = ahead.names[name];
-        if (record.state == NAME_UNDECIDED) enqueue(ahead, name, record);
-    }
-    ahead.notQueued.clear();
-    ahead.notQueued.shrink_to_fit();
-}
-
 bool expanded(const NameRecord &record) { return record.depth == 0 || record.crafts > 0; }
 
 void noteNeeded(FetchAhead &ahead, const std::string &name, const Place &place, int depth, int crafts);
+void follow(FetchAhead &ahead, NameRecord &record);
+
+// The store has read the document of `name` itself: the name is the store's
+// (unless a worker fetched it), and its entries are named. The lock is held.
+void takeStoreDocument(FetchAhead &ahead, const std::string &name,
+                       const std::shared_ptr<const ItemFacts> &facts) {
+    // A name never heard of comes from a recipe that was not followed: how
+    // the expansion uses it is not known, so its entries are not named.
+    NameRecord &record = ahead.names[name];
+    dequeue(ahead, name, record);
+    if (record.state != NAME_AHEAD) record.state = NAME_STORE;
+    record.facts = facts;
+    follow(ahead, record);
+}
+
+// The generation downloads: the documents read before are followed now, in
+// the order they were read, and their entries queued, to be decided by the
+// workers. The lock is held.
+void startDownloading(FetchAhead &ahead) {
+    if (ahead.downloading) return;
+    ahead.downloading = true;
+    for (const auto &[name, facts] : ahead.readWhileWarm) takeStoreDocument(ahead, name, facts);
+    ahead.readWhileWarm.clear();
+    ahead.readWhileWarm.shrink_to_fit();
+}
 
 // Names the entries of a document whose item the expansion will expand, as
 // the expansion will ask for them. Once per name; the lock is held.
@@ -180,10 +194,7 @@ void noteNeeded(FetchAhead &ahead, const std::string &name, const Place &place, 
         record.place = place;
         record.depth = depth;
         record.crafts = crafts;
-        if (ahead.downloading)
-            enqueue(ahead, name, record);
-        else
-            ahead.notQueued.push_back(name);
+        enqueue(ahead, name, record);
         return;
     }
     bool expandedBefore = expanded(record);
@@ -426,13 +437,12 @@ void itemLoadedByStore(FetchAhead *ahead, const char *name,
                        const std::shared_ptr<const ItemFacts> &facts) {
     if (!ahead) return;
     std::lock_guard<std::mutex> held(ahead->lock);
-    // A name never heard of comes from a recipe that was not followed: how
-    // the expansion uses it is not known, so its entries are not named.
-    NameRecord &record = ahead->names[name];
-    dequeue(*ahead, name, record);
-    if (record.state != NAME_AHEAD) record.state = NAME_STORE;
-    record.facts = facts;
-    follow(*ahead, record);
+    // While nothing needs a download (a warm cache), the entries are not
+    // looked at: the run may never download at all.
+    if (!ahead->downloading)
+        ahead->readWhileWarm.emplace_back(name, facts);
+    else
+        takeStoreDocument(*ahead, name, facts);
 }
 
 bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
