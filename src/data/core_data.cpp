@@ -177,7 +177,9 @@ static bool downloadCoreData(const char *path) {
                       "alongside the program.", CORE_DATA_FILE);
         return false;
     }
-    if (!fetchToFile(address.c_str(), download.file)) {
+    FetchWatch watch;
+    watch.maxBytes = MAX_CORE_DATA_BYTES;
+    if (!fetchToFile(address.c_str(), download.file, &watch)) {
         discardCacheDownload(&download);
         showFormatted("Cannot open %s", address.c_str());
         return false;
