@@ -15,7 +15,6 @@
 #include "data/item_facts.h"
 #include "data/service.h"
 
-static const char CORE_DATA_FILE[] = "corvanedbcore";
 static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
 
 char *coreData = nullptr;
