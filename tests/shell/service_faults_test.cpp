@@ -145,7 +145,7 @@ TEST_F(ServiceFaultTest, HostileAnswersAreBoundedRefusedAndNeverStored) {
     };
     auto withIngredient = [](const std::string &name) { return itemDocument("Bronze Ingot", 2011, "", 1, 1, {{2001, 1, name}}); };
     std::string zeroByte = ingot;
-    zeroByte.insert(zeroByte.find(",\"ilvl\""), 1, '\0');
+    zeroByte.insert(zeroByte.find(",\"ilvl\"") + 1, 1, '\0'); // after the id
     std::vector<std::string> loop(12, INGOT);
     loop[0] = search;
     const Hostile rows[] = {
