@@ -140,18 +140,15 @@ TEST_F(HttpClientTest, AnswersAreBoundedAndRateLimitsWaitedOn) {
     } rows[] = {
         {"16 MiB is taken", R"([{"path":"/r","body":"","pad_to":16777216}])", true, padded, 1, false, 0},
         {"a byte more fails", R"([{"path":"/r","body":"","pad_to":16777217}])", false, "", 1, false, 0},
-        {"a gzip body decoding to more fails", R"([{"path":"/r","body":"","gzip_bomb":64}])", false, "", 1, false, 0},
         {"429, a second, then the answer", R"([{"path":"/r","status":429,"headers":{"Retry-After":" 1 "},"times":1},
                                              {"path":"/r","body":"fine"}])", true, "fine", 2, true, 1},
         {"503 for good: the third answer counts", R"([{"path":"/r","status":503,"headers":{"Retry-After":"0"},
                                                     "body":"{\"id\":503,}"}])", true, "", 3, true, 0},
         {"a date is not waited for", R"([{"path":"/r","status":429,"headers":{"Retry-After":"Wed, 21 Oct 2026 07:28:00 GMT"}}])",
          true, "", 1, false, 0},
-        {"nor 31 seconds", R"([{"path":"/r","status":503,"headers":{"Retry-After":"31"}}])", true, "", 1, false, 0},
         {"a redirect to a file", R"([{"path":"/r","redirect":"file:///etc/hostname"}])", false, "", 1, false, 0},
         {"ten redirects are followed", R"([{"path":"/r","redirect":"/r","times":10},{"path":"/r","body":"fine"}])", true,
          "fine", 11, false, 0},
-        {"the eleventh fails", R"([{"path":"/r","redirect":"/r"}])", false, "", 11, false, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
