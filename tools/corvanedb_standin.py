@@ -11,6 +11,7 @@ import socketserver
 import sys
 import threading
 import time
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs
 
@@ -32,6 +33,8 @@ class Answer:
         self.headers = {"Content-Type": content_type}
         self.headers.update(headers or {})
         self.truncate = None  # send only this many body bytes, then close
+        self.pad_to = None  # blanks after the body up to this many bytes, sent piece by piece
+        self.endless = False  # blanks after the body for ever, no Content-Length; ends when the client does
 
 
 # ---------------------------------------------------------------- dataset
@@ -140,8 +143,10 @@ def dataset_answer(data_dir, path, raw_query):
 class RuleBook:
     """Fault-injection rules, re-read from their file on every request.
 
-    Use counts for "times" are kept per rule index and start again from zero
-    whenever the file is rewritten (its modification time, size or bytes change).
+    Use counts for "times", and the addresses that a "first_of_every" rule has
+    seen, are kept per rule index and start again from zero whenever the file is
+    rewritten (its modification time, size or bytes change). A rule's "path" of
+    "*" matches every path.
     """
 
     def __init__(self, path):
@@ -149,6 +154,7 @@ class RuleBook:
         self.lock = threading.Lock()
         self.version = None
         self.counts = {}
+        self.addresses = {}
 
     def load(self):
         """The current rule list; an absent or unreadable file means no rules."""
@@ -162,7 +168,7 @@ class RuleBook:
             return []
         version = (stat.st_mtime_ns, stat.st_size, raw)
         if version != self.version:
-            self.version, self.counts = version, {}
+            self.version, self.counts, self.addresses = version, {}, {}
         try:
             rules = json.loads(raw.decode("utf-8"))
         except ValueError:
@@ -174,10 +180,19 @@ class RuleBook:
         """The first rule that applies to this request (counting its use), or None."""
         with self.lock:
             for index, rule in enumerate(self.load()):
-                if not isinstance(rule, dict) or rule.get("path") != path:
+                if not isinstance(rule, dict) or rule.get("path") not in (path, "*"):
                     continue
                 if "query" in rule and rule["query"] != raw_query:
                     continue
+                if "first_of_every" in rule:
+                    # Only the first request of every n-th address, in the order first asked.
+                    seen = self.addresses.setdefault(index, {})
+                    address = path + "?" + raw_query
+                    if address in seen:
+                        continue
+                    seen[address] = len(seen) + 1
+                    if seen[address] % int(rule["first_of_every"]) != 0:
+                        continue
                 used = self.counts.get(index, 0)
                 if "times" in rule and used >= int(rule["times"]):
                     continue
@@ -209,9 +224,37 @@ def rule_answer(rule, rules, fallback, accept_encoding):
     if rule.get("gzip") and "gzip" in accept_encoding.lower():
         answer.body = gzip.compress(answer.body)
         answer.headers["Content-Encoding"] = "gzip"
+    if "gzip_bomb" in rule:
+        # Sent whatever the client accepts: a hostile service asks no one.
+        answer.body = gzip_bomb(answer.body, int(rule["gzip_bomb"]) << 20)
+        answer.headers["Content-Encoding"] = "gzip"
+    if "pad_to" in rule:
+        answer.pad_to = int(rule["pad_to"])
+    answer.endless = bool(rule.get("endless"))
     if "truncate" in rule:
         answer.truncate = max(0, int(rule["truncate"]))
     return answer
+
+
+_bombs = {}
+_bombs_lock = threading.Lock()
+
+
+def gzip_bomb(body, decoded_size):
+    """gzip bytes that decode to `body` and blanks up to `decoded_size` bytes (made once per size)."""
+    key = (body, decoded_size)
+    with _bombs_lock:
+        if key not in _bombs:
+            packer = zlib.compressobj(9, zlib.DEFLATED, 31)
+            parts = [packer.compress(body)]
+            piece = b" " * (1 << 20)
+            left = max(0, decoded_size - len(body))
+            while left > 0:
+                parts.append(packer.compress(piece[:min(left, len(piece))]))
+                left -= min(left, len(piece))
+            parts.append(packer.flush())
+            _bombs[key] = b"".join(parts)
+        return _bombs[key]
 
 
 # ---------------------------------------------------------------- request log
@@ -298,14 +341,29 @@ class StandinHandler(BaseHTTPRequestHandler):
         self.send_response(answer.status)
         for name, value in answer.headers.items():
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(answer.body)))
-        if answer.truncate is not None:
+        if not answer.endless:
+            self.send_header("Content-Length", str(max(len(answer.body), answer.pad_to or 0)))
+        if answer.truncate is not None or answer.endless:
             self.send_header("Connection", "close")
         self.end_headers()
         if send_body:
             self.wfile.write(answer.body if answer.truncate is None else answer.body[:answer.truncate])
+            if answer.pad_to is not None or answer.endless:
+                self.send_blanks(None if answer.endless else answer.pad_to - len(answer.body))
         self.wfile.flush()
-        if answer.truncate is not None:
+        if answer.truncate is not None or answer.endless:
+            self.close_connection = True
+
+    def send_blanks(self, count):
+        """Sends `count` blanks (None: until the client goes away) in pieces of 1 MiB."""
+        piece = b" " * (1 << 20)
+        try:
+            while count is None or count > 0:
+                size = len(piece) if count is None else min(count, len(piece))
+                self.wfile.write(piece[:size])
+                if count is not None:
+                    count -= size
+        except OSError:
             self.close_connection = True
 
     def log_message(self, format, *args):

@@ -24,6 +24,21 @@ void showMessage(const char *text) {
     std::fflush(stdout);
 }
 
+std::string shownName(const char *name) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c; ++c) {
+        if ((*c < 0x20 && *c != '\t') || *c == 0x7F) {
+            shown += "\\x";
+            shown += HEX[*c >> 4];
+            shown += HEX[*c & 15];
+        } else {
+            shown += static_cast<char>(*c);
+        }
+    }
+    return shown;
+}
+
 void setErrorText(char *errorText, const char *text) {
     if (!errorText) return;
     std::snprintf(errorText, ERROR_TEXT_SIZE, "%s", text);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Room for any one error message with its terminator. Every caller that
 // passes an errorText buffer gives at least this many bytes.
@@ -36,6 +37,12 @@ void showMessage(const char *text);
 #endif
 void reportFailure(char *errorText, const char *format, ...)
     __attribute__((format(REPORT_FORMAT_ARCHETYPE, 2, 3)));
+
+// A name (of an item, from the user, a document or the core data) as a
+// message shows it: each byte below 0x20 other than the tab, and 0x7F, as
+// \xHH (upper-case hex), so that no name can drive the terminal or box that
+// shows it. Every other byte as it is.
+std::string shownName(const char *name);
 
 // Copies text into errorText (ERROR_TEXT_SIZE bytes) when one is given.
 void setErrorText(char *errorText, const char *text);

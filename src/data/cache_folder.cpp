@@ -6,6 +6,7 @@
 #include "data/file_system.h"
 
 const char CACHE_FOLDER[] = "cache";
+const char CORE_DATA_FILE[] = "corvanedbcore";
 
 // Names of temporary download files begin with this. They are created
 // exclusively, so a download never opens a file that exists, not even one
@@ -15,7 +16,10 @@ static const char DOWNLOAD_PREFIX[] = ".download-";
 bool isPlainFileName(const char *name) {
     if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
         return false;
-    return std::strpbrk(name, "/\\") == nullptr && isPlatformFileName(name);
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c; ++c)
+        if ((*c < 0x20 && *c != '\t') || *c == 0x7F) return false;
+    return std::strpbrk(name, "/\\") == nullptr && !namesSameFile(name, CORE_DATA_FILE) &&
+           isPlatformFileName(name);
 }
 
 bool formCachePath(const char *name, char *path, std::size_t pathSize) {

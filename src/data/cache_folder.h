@@ -8,12 +8,17 @@
 // The cache folder, relative to the current directory. Never created here.
 extern const char CACHE_FOLDER[];
 
+// The core data's file in the cache folder: no item may have its name.
+extern const char CORE_DATA_FILE[];
+
 // Room for a cache path with its terminator.
 constexpr std::size_t PATH_BUFFER_SIZE = 1000;
 
-// True when name can be a file directly inside the cache folder: not empty,
-// not "." or "..", without '/' or '\\', and a name the platform takes for
-// an ordinary file.
+// True when name can be an item's file directly inside the cache folder:
+// not empty, not "." or "..", without '/' or '\\', without a control byte
+// (below 0x20 but the tab, or 0x7F: it would reach a terminal through the
+// messages), not the core data's file (in the platform's letter case), and
+// a name the platform takes for an ordinary file.
 bool isPlainFileName(const char *name);
 
 // Forms "cache<separator><name>" into path. False when it does not fit.

@@ -15,7 +15,6 @@
 #include "data/item_facts.h"
 #include "data/service.h"
 
-static const char CORE_DATA_FILE[] = "corvanedbcore";
 static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
 
 char *coreData = nullptr;
@@ -177,7 +176,9 @@ static bool downloadCoreData(const char *path) {
                       "alongside the program.", CORE_DATA_FILE);
         return false;
     }
-    if (!fetchToFile(address.c_str(), download.file)) {
+    FetchWatch watch;
+    watch.maxBytes = MAX_CORE_DATA_BYTES;
+    if (!fetchToFile(address.c_str(), download.file, &watch)) {
         discardCacheDownload(&download);
         showFormatted("Cannot open %s", address.c_str());
         return false;

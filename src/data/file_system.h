@@ -49,6 +49,11 @@ bool folderExists(const char *path);
 // checked by the caller; this adds the platform's own.
 bool isPlatformFileName(const char *name);
 
+// True when the platform takes the file names `a` and `b` for the same
+// file: byte for byte on POSIX systems; on Windows also in another case of
+// the ASCII letters (enough for the fixed names it is asked about).
+bool namesSameFile(const char *a, const char *b);
+
 // Makes `path` (a temporary file) go away if the process is interrupted
 // (Ctrl+C, a request to end it) before releaseOnInterrupt: so an interrupted
 // download leaves nothing behind. One file at a time; a later call replaces

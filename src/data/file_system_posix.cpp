@@ -72,6 +72,8 @@ bool folderExists(const char *path) {
 
 bool isPlatformFileName(const char *) { return true; }
 
+bool namesSameFile(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
+
 // The file to remove on an interrupt. The handler may use only what is safe
 // in a signal handler: the path is in place before the flag says so (the
 // release store orders the copy before it, the handler's acquire load the

@@ -234,6 +234,12 @@ bool isPlatformFileName(const char *name) {
     return !isDeviceName(base);
 }
 
+bool namesSameFile(const char *a, const char *b) {
+    for (; *a && upperAscii(*a) == upperAscii(*b); ++a, ++b) {
+    }
+    return upperAscii(*a) == upperAscii(*b);
+}
+
 bool measureRegularFile(std::FILE *file, std::size_t *length) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     BY_HANDLE_FILE_INFORMATION information;

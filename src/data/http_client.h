@@ -6,25 +6,51 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // Room for an escaped request address with its terminator.
 constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
 
+// The most decoded bytes an answer may have: a search answer or item document, and the core data.
+constexpr std::size_t MAX_ANSWER_BYTES = 16u << 20;
+constexpr std::size_t MAX_CORE_DATA_BYTES = 256u << 20;
+
+// What a caller learns of, and may do to, one fetch besides its body.
+struct FetchWatch {
+    std::size_t maxBytes = MAX_ANSWER_BYTES;          // decoded bytes past which the transfer fails
+    // Called (on the fetching thread) before each piece of decoded body is kept, with its size;
+    // it may wait; false fails the transfer. Null: nothing is called.
+    std::function<bool(std::size_t)> arriving;
+    bool rateLimited = false;                          // out: a 429 or 503 was waited on and asked again
+};
+
 // Creates the client with its options: TLS checks, an automatic Referer on
-// redirects, every content encoding offered and decoded, redirects followed,
-// the transfer time limit and the User-Agent; and what the client library
-// needs to be used beside the worker threads of fetching ahead. Results are
-// not examined: without a client every fetch fails. Call it before any
-// other thread uses the network.
+// redirects, every content encoding offered and decoded, redirects followed
+// (at most MAX_REDIRECTS, over http and https only), the transfer time limit
+// and the User-Agent; and what the client library needs to be used beside
+// the worker threads of fetching ahead. Without a client every fetch fails.
+// Call it before any other thread uses the network.
 void openHttpClient();
+
+// What every fetch does with an answer, on both clients:
+// - Only http and https are spoken, on the first request and every
+//   redirect; a redirect elsewhere, or past MAX_REDIRECTS, fails the fetch.
+// - More than watch->maxBytes decoded bytes (MAX_ANSWER_BYTES without a
+//   watch) fail it as soon as they arrive.
+// - An answer whose final status is not 2xx completes with an empty body:
+//   it holds none of the keys that the callers look for.
+// - A 429 or 503 with a Retry-After that may be honoured (service.h) is
+//   asked again after that wait, at most MAX_RATE_LIMIT_RETRIES times; only
+//   the last answer counts, and watch->rateLimited is set.
+// - A failed allocation while the body arrives is a failed fetch.
 
 // Downloads `url` (spaces escaped as "%20", nothing else) into `file`, which
 // the caller opened for writing and keeps positioned, flushed and closed.
-// True when the transfer completed, whatever the HTTP status; false on any
-// transfer failure, and without a transfer when the escaped address does
-// not fit ESCAPE_BUFFER_SIZE.
-bool fetchToFile(const char *url, std::FILE *file);
+// True when the transfer completed (a non-2xx answer writes nothing); false
+// on any transfer failure, and without a transfer when the escaped address
+// does not fit ESCAPE_BUFFER_SIZE. Bytes written before a failure stay.
+bool fetchToFile(const char *url, std::FILE *file, FetchWatch *watch = nullptr);
 
 // Releases the client.
 void closeHttpClient();
@@ -39,15 +65,15 @@ struct HttpConnection;
 HttpConnection *openHttpConnection();
 
 // Downloads `url` (spaces escaped as "%20") into *body, replacing what it
-// held. True when the transfer completed, whatever the HTTP status; false on
-// any transfer failure, when the address does not fit ESCAPE_BUFFER_SIZE,
-// and once another thread has set *cancel and woken the connection.
+// held; the rules are fetchToFile's. False on any transfer failure, when the
+// address does not fit ESCAPE_BUFFER_SIZE, and once another thread has set
+// *cancel and woken the connection.
 bool fetchToMemory(HttpConnection *connection, const char *url, std::string *body,
-                   const std::atomic<bool> *cancel);
+                   const std::atomic<bool> *cancel, FetchWatch *watch = nullptr);
 
 // Makes a fetch that runs on `connection` look at its cancel flag now, from
-// any thread, so that it ends without waiting for its name to be resolved
-// or its answer to come.
+// any thread, so that it ends without waiting for its name to be resolved,
+// its answer to come or a rate limit's wait to pass.
 void wakeHttpConnection(HttpConnection *connection);
 
 // Releases a connection, without waiting for a name lookup that a cancelled

@@ -10,10 +10,14 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <strings.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "data/service.h"
 
@@ -79,9 +83,65 @@ bool ensureLibrary() {
     return libraryReady;
 }
 
-// The eight options of every client, in this order, and the one that a
-// process with threads needs.
-void setClientOptions(CURL *client) {
+// The only schemes that a client speaks, on the first request and on every
+// redirect: an answer may not send it to a file, another protocol or
+// another program.
+const char WEB_PROTOCOLS[] = "http,https";
+
+// What one fetch reads of its answers: the head of the latest, and its
+// decoded body, counted and kept or dropped.
+struct Reception {
+    FetchWatch *watch;
+    std::FILE *file;   // where kept bytes go, or null:
+    std::string *body; // ... here
+    AnswerHead head;
+    AnswerCount count;
+};
+
+// Each line of each answer's head, redirects' heads too: a status line
+// begins a new answer.
+std::size_t receiveHeader(char *data, std::size_t size, std::size_t count, void *context) {
+    auto *reception = static_cast<Reception *>(context);
+    std::size_t length = size * count;
+    static const char RETRY_AFTER[] = "retry-after:";
+    const std::size_t retryLength = sizeof RETRY_AFTER - 1;
+    if (length > 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        reception->head = AnswerHead{};
+        reception->count = AnswerCount{};
+        const char *at = static_cast<const char *>(std::memchr(data, ' ', length));
+        for (int digits = 0; at && ++at < data + length && *at >= '0' && *at <= '9' && digits < 3; ++digits)
+            reception->head.status = reception->head.status * 10 + (*at - '0');
+    } else if (length > retryLength && strncasecmp(data, RETRY_AFTER, retryLength) == 0) {
+        reception->head.retryAfter = retryAfterSeconds(data + retryLength, length - retryLength);
+    }
+    return length;
+}
+
+// Each piece of decoded body. A piece that may not be kept, a write that
+// fails and an allocation that fails all fail the transfer (a count other
+// than the piece's); nothing is thrown into libcurl.
+std::size_t receiveBody(char *data, std::size_t size, std::size_t count, void *context) {
+    auto *reception = static_cast<Reception *>(context);
+    std::size_t length = size * count;
+    try {
+        switch (admitPiece(*reception->watch, reception->head.status, length, &reception->count)) {
+        case PIECE_REFUSED: return length == 0 ? 1 : 0;
+        case PIECE_DROPPED: return length;
+        case PIECE_KEPT: break;
+        }
+        if (reception->file) return std::fwrite(data, 1, length, reception->file);
+        reception->body->append(data, length);
+        return length;
+    } catch (...) {
+        return length == 0 ? 1 : 0;
+    }
+}
+
+// The eight options of every client, in this order, the limits on where it
+// may be sent, the one that a process with threads needs, and the readers
+// of answers. False when the library refuses a limit: such a client is not
+// used.
+bool setClientOptions(CURL *client) {
     curl.easySetopt(client, CURLOPT_SSL_VERIFYPEER, 1L);
     curl.easySetopt(client, CURLOPT_SSL_VERIFYHOST, 1L);
     curl.easySetopt(client, CURLOPT_AUTOREFERER, 1L);
@@ -93,6 +153,17 @@ void setClientOptions(CURL *client) {
     // A process with threads: libcurl must not use signals (for a time-out
     // or against SIGPIPE), which would reach the whole process.
     curl.easySetopt(client, CURLOPT_NOSIGNAL, 1L);
+    curl.easySetopt(client, CURLOPT_WRITEFUNCTION, receiveBody);
+    curl.easySetopt(client, CURLOPT_HEADERFUNCTION, receiveHeader);
+    return curl.easySetopt(client, CURLOPT_PROTOCOLS_STR, WEB_PROTOCOLS) == CURLE_OK &&
+           curl.easySetopt(client, CURLOPT_REDIR_PROTOCOLS_STR, WEB_PROTOCOLS) == CURLE_OK &&
+           curl.easySetopt(client, CURLOPT_MAXREDIRS, static_cast<long>(MAX_REDIRECTS)) == CURLE_OK;
+}
+
+// Sets where the next transfer's answers go.
+void receiveInto(CURL *client, Reception *reception) {
+    curl.easySetopt(client, CURLOPT_WRITEDATA, reception);
+    curl.easySetopt(client, CURLOPT_HEADERDATA, reception);
 }
 
 // The process's client, made on its first use; null when it cannot be had.
@@ -102,7 +173,10 @@ CURL *processClient() {
     if (!httpClientMade) {
         httpClientMade = true;
         httpClient = curl.easyInit();
-        if (httpClient) setClientOptions(httpClient);
+        if (httpClient && !setClientOptions(httpClient)) {
+            curl.easyCleanup(httpClient);
+            httpClient = nullptr;
+        }
     }
     return httpClient;
 }
@@ -115,14 +189,27 @@ void openHttpClient() {
     httpClientMade = false;
 }
 
-bool fetchToFile(const char *url, std::FILE *file) {
+bool fetchToFile(const char *url, std::FILE *file, FetchWatch *watch) {
+    FetchWatch defaults;
+    Reception reception{watch ? watch : &defaults, file, nullptr, {}, {}};
     char *escaped = static_cast<char *>(std::malloc(ESCAPE_BUFFER_SIZE));
     bool completed = false;
     CURL *client = escaped ? processClient() : nullptr;
     if (client && escapeBlanks(url, escaped, ESCAPE_BUFFER_SIZE)) {
         curl.easySetopt(client, CURLOPT_URL, escaped);
-        curl.easySetopt(client, CURLOPT_WRITEDATA, file);
-        completed = curl.easyPerform(client) == CURLE_OK;
+        receiveInto(client, &reception);
+        completed = askWithinRateLimits(
+            [&](AnswerHead *head) {
+                reception.head = AnswerHead{};
+                bool done = curl.easyPerform(client) == CURLE_OK;
+                *head = reception.head;
+                return done;
+            },
+            [](long seconds) {
+                std::this_thread::sleep_for(std::chrono::seconds(seconds));
+                return true;
+            },
+            *reception.watch);
     }
     std::free(escaped);
     return completed;
@@ -140,14 +227,8 @@ void closeHttpClient() {
 
 struct HttpConnection {
     CURL *client;
-    CURLM *transfers;  // runs the client's transfer; woken by wakeHttpConnection
-    std::string *body; // where the running transfer writes
+    CURLM *transfers; // runs the client's transfer; woken by wakeHttpConnection
 };
-
-static std::size_t appendToBody(char *data, std::size_t size, std::size_t count, void *context) {
-    static_cast<HttpConnection *>(context)->body->append(data, size * count);
-    return size * count;
-}
 
 HttpConnection *openHttpConnection() {
     {
@@ -160,10 +241,12 @@ HttpConnection *openHttpConnection() {
         if (client) curl.easyCleanup(client);
         return nullptr;
     }
-    auto *connection = new HttpConnection{client, transfers, nullptr};
-    setClientOptions(client);
-    curl.easySetopt(client, CURLOPT_WRITEFUNCTION, appendToBody);
-    curl.easySetopt(client, CURLOPT_WRITEDATA, connection);
+    if (!setClientOptions(client)) {
+        curl.multiCleanup(transfers);
+        curl.easyCleanup(client);
+        return nullptr;
+    }
+    auto *connection = new HttpConnection{client, transfers};
     // Giving up a transfer does not wait for its name lookup to end.
     curl.easySetopt(client, CURLOPT_QUICK_EXIT, 1L);
     return connection;
@@ -185,18 +268,39 @@ static bool runTransfer(HttpConnection *connection, const std::atomic<bool> *can
     return false;
 }
 
+// Waits `seconds` unless *cancel is set (and the connection woken) first;
+// false then.
+static bool pauseUnlessCancelled(HttpConnection *connection, long seconds, const std::atomic<bool> *cancel) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (cancel && cancel->load()) return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) return true;
+        int slice = static_cast<int>(left < 1000 ? left : 1000);
+        if (curl.multiPoll(connection->transfers, nullptr, 0, slice, nullptr) != CURLM_OK) return false;
+    }
+}
+
 bool fetchToMemory(HttpConnection *connection, const char *url, std::string *body,
-                   const std::atomic<bool> *cancel) {
+                   const std::atomic<bool> *cancel, FetchWatch *watch) {
     body->clear();
     char escaped[ESCAPE_BUFFER_SIZE];
     if (!connection || !escapeBlanks(url, escaped, sizeof escaped)) return false;
-    connection->body = body;
+    FetchWatch defaults;
+    Reception reception{watch ? watch : &defaults, nullptr, body, {}, {}};
     curl.easySetopt(connection->client, CURLOPT_URL, escaped);
-    bool completed = curl.multiAddHandle(connection->transfers, connection->client) == CURLM_OK &&
-                     runTransfer(connection, cancel);
-    curl.multiRemoveHandle(connection->transfers, connection->client);
-    connection->body = nullptr;
-    return completed;
+    receiveInto(connection->client, &reception);
+    return askWithinRateLimits(
+        [&](AnswerHead *head) {
+            reception.head = AnswerHead{};
+            bool done = curl.multiAddHandle(connection->transfers, connection->client) == CURLM_OK &&
+                        runTransfer(connection, cancel);
+            curl.multiRemoveHandle(connection->transfers, connection->client);
+            *head = reception.head;
+            return done;
+        },
+        [&](long seconds) { return pauseUnlessCancelled(connection, seconds, cancel); }, *reception.watch);
 }
 
 void wakeHttpConnection(HttpConnection *connection) {

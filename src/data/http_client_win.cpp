@@ -4,7 +4,9 @@
 // Windows 8.1 on, and not under Wine; decoding here also keeps the byte count
 // as it came over the wire, as libcurl has it), a body shorter than its
 // Content-Length is a failure, and the whole transfer, redirects included,
-// has one time limit.
+// has one time limit. Only http and https are spoken (an address of any
+// other scheme, first or redirected to, fails the fetch), and at most
+// MAX_REDIRECTS redirects are followed.
 //
 // WinHTTP runs asynchronously so that a transfer can be given up at once
 // when its time is over or its caller cancels it: closing a request handle
@@ -34,13 +36,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Redirects followed in one fetch before it fails.
-constexpr int MAX_REDIRECTS = 50;
 // How often a wait looks at a cancel flag, in milliseconds.
 constexpr DWORD CANCEL_POLL_MS = 50;
 
 // Receives body bytes; false stops the transfer as failed.
 using BodySink = std::function<bool(const char *data, std::size_t size)>;
+
+// Waits `seconds` unless *cancel is set first; false then.
+bool pauseUnlessCancelled(long seconds, const std::atomic<bool> *cancel) {
+    Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (cancel && cancel->load()) return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) return true;
+        Sleep(left < CANCEL_POLL_MS ? static_cast<DWORD>(left) : CANCEL_POLL_MS);
+    }
+}
 
 // One request's state, shared with WinHTTP's callback thread. At most one
 // asynchronous call of a request runs at a time: the callback records its
@@ -204,7 +215,7 @@ public:
     BodyDecoder(const BodyDecoder &) = delete;
     BodyDecoder &operator=(const BodyDecoder &) = delete;
 
-    bool feed(const char *data, std::size_t size, const BodySink &sink) {
+    template <typename Sink> bool feed(const char *data, std::size_t size, Sink &sink) {
         if (!gzip) return size == 0 || sink(data, size);
         if (ended || size == 0) return true;
         if (!started) {
@@ -240,9 +251,11 @@ private:
 // One fetch: a time limit over all its requests and an optional cancel flag.
 class Fetch {
 public:
-    Fetch(Client *client, const std::atomic<bool> *cancel)
-        : client(client), cancel(cancel),
+    Fetch(Client *client, const std::atomic<bool> *cancel, FetchWatch &watch)
+        : client(client), cancel(cancel), watch(watch),
           deadline(Clock::now() + std::chrono::seconds(client->timeLimitSeconds)) {}
+
+    AnswerHead head; // of the last answer
 
     bool run(const std::string &address, const BodySink &sink) {
         std::string current = wireAddress(address);
@@ -342,6 +355,11 @@ private:
         if (!WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                  WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
             return FAILED;
+        head = AnswerHead{};
+        head.status = static_cast<long>(status);
+        std::string retryAfter;
+        if (queryText(handle, WINHTTP_QUERY_CUSTOM, &retryAfter, L"Retry-After"))
+            head.retryAfter = retryAfterSeconds(retryAfter.data(), retryAfter.size());
         bool redirect = (status == 301 || status == 302 || status == 303 || status == 307 ||
                          status == 308) &&
                         queryText(handle, WINHTTP_QUERY_LOCATION, location) && !location->empty();
@@ -349,8 +367,22 @@ private:
         bool lengthKnown = queryText(handle, WINHTTP_QUERY_CONTENT_LENGTH, &lengthText);
         queryText(handle, WINHTTP_QUERY_CONTENT_ENCODING, &encoding);
         // A redirect's own body is read and dropped, so that the connection
-        // stays open for the next request.
-        BodySink discard = [](const char *, std::size_t) { return true; };
+        // stays open for the next request; so is any answer that is not 2xx.
+        // Every decoded byte counts against the limit.
+        AnswerCount count;
+        long keptStatus = redirect ? 0 : head.status;
+        auto counted = [&](const char *data, std::size_t size) {
+            try {
+                switch (admitPiece(watch, keptStatus, size, &count)) {
+                case PIECE_REFUSED: return false;
+                case PIECE_DROPPED: return true;
+                case PIECE_KEPT: break;
+                }
+                return sink(data, size);
+            } catch (...) {
+                return false;
+            }
+        };
         BodyDecoder decoder(redirect ? std::string() : encoding);
         std::uint64_t received = 0;
         for (;;) {
@@ -361,13 +393,17 @@ private:
             // At the end, one read that returns nothing gives the connection
             // back for the next request.
             DWORD available = state->bytes > 0 ? state->bytes : 1;
-            state->buffer.resize(available);
+            try {
+                state->buffer.resize(available);
+            } catch (...) {
+                return FAILED;
+            }
             if (!WinHttpReadData(handle, state->buffer.data(), available, nullptr) ||
                 !await(state, WINHTTP_CALLBACK_STATUS_READ_COMPLETE))
                 return FAILED;
             if (state->bytes == 0) break;
             received += state->bytes;
-            if (!decoder.feed(state->buffer.data(), state->bytes, redirect ? discard : sink))
+            if (!decoder.feed(state->buffer.data(), state->bytes, counted))
                 return FAILED;
         }
         // A body cut short ends without an error from WinHTTP: compare.
@@ -376,15 +412,14 @@ private:
         return redirect ? REDIRECTED : COMPLETED;
     }
 
-    static bool queryText(HINTERNET handle, DWORD query, std::string *text) {
+    static bool queryText(HINTERNET handle, DWORD query, std::string *text,
+                          const wchar_t *name = WINHTTP_HEADER_NAME_BY_INDEX) {
         text->clear();
         DWORD size = 0;
-        WinHttpQueryHeaders(handle, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
-                            &size, WINHTTP_NO_HEADER_INDEX);
+        WinHttpQueryHeaders(handle, query, name, WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
         std::wstring wide(size / sizeof(wchar_t) + 1, L'\0');
-        if (!WinHttpQueryHeaders(handle, query, WINHTTP_HEADER_NAME_BY_INDEX, wide.data(), &size,
-                                 WINHTTP_NO_HEADER_INDEX))
+        if (!WinHttpQueryHeaders(handle, query, name, wide.data(), &size, WINHTTP_NO_HEADER_INDEX))
             return false;
         wide.resize(size / sizeof(wchar_t));
         *text = utf16ToUtf8(wide);
@@ -393,8 +428,25 @@ private:
 
     Client *client;
     const std::atomic<bool> *cancel;
+    FetchWatch &watch;
     Clock::time_point deadline;
 };
+
+// Fetches `address` on `client`, a rate limit's waits and second asks
+// included; each ask has the whole time limit.
+bool fetchWithin(Client *client, const std::atomic<bool> *cancel, FetchWatch *watch, const char *address,
+                 const BodySink &sink) {
+    FetchWatch defaults;
+    FetchWatch &rules = watch ? *watch : defaults;
+    return askWithinRateLimits(
+        [&](AnswerHead *head) {
+            Fetch fetch(client, cancel, rules);
+            bool completed = fetch.run(address, sink);
+            *head = fetch.head;
+            return completed;
+        },
+        [&](long seconds) { return pauseUnlessCancelled(seconds, cancel); }, rules);
+}
 
 Client *httpClient = nullptr;
 
@@ -409,12 +461,11 @@ void openHttpClient() {
     httpClient = client;
 }
 
-bool fetchToFile(const char *url, std::FILE *file) {
+bool fetchToFile(const char *url, std::FILE *file, FetchWatch *watch) {
     char *escaped = static_cast<char *>(std::malloc(ESCAPE_BUFFER_SIZE));
     bool completed = false;
     if (escaped && httpClient && escapeBlanks(url, escaped, ESCAPE_BUFFER_SIZE)) {
-        Fetch fetch(httpClient, nullptr);
-        completed = fetch.run(escaped, [file](const char *data, std::size_t size) {
+        completed = fetchWithin(httpClient, nullptr, watch, escaped, [file](const char *data, std::size_t size) {
             return std::fwrite(data, 1, size, file) == size;
         });
     }
@@ -443,19 +494,18 @@ HttpConnection *openHttpConnection() {
 }
 
 bool fetchToMemory(HttpConnection *connection, const char *url, std::string *body,
-                   const std::atomic<bool> *cancel) {
+                   const std::atomic<bool> *cancel, FetchWatch *watch) {
     body->clear();
     char escaped[ESCAPE_BUFFER_SIZE];
     if (!connection || !escapeBlanks(url, escaped, sizeof escaped)) return false;
-    Fetch fetch(&connection->client, cancel);
-    return fetch.run(escaped, [body](const char *data, std::size_t size) {
+    return fetchWithin(&connection->client, cancel, watch, escaped, [body](const char *data, std::size_t size) {
         body->append(data, size);
         return true;
     });
 }
 
-// A fetch looks at its cancel flag every CANCEL_POLL_MS while it waits, and
-// a request given up is closed without waiting for WinHTTP.
+// A fetch looks at its cancel flag every CANCEL_POLL_MS while it waits (for
+// WinHTTP or a rate limit), and a request given up is closed without waiting for WinHTTP.
 void wakeHttpConnection(HttpConnection *) {}
 
 void closeHttpConnection(HttpConnection *connection) {

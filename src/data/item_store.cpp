@@ -55,17 +55,19 @@ static int readDocument(std::FILE *file, const char *name, char **text, int *ite
     std::size_t length = 0;
     int readResult = readWholeFile(file, text, &length);
     if (readResult < 0) {
-        reportFailure(errorText, "Error reading cache file for [%s].\n", name);
+        reportFailure(errorText, "Error reading cache file for [%s].\n", shownName(name).c_str());
         return RESULT_CACHE_FILE_ERROR;
     }
-    int id = findDocumentItemId(*text);
+    // A zero byte would end the text early: such a document lacks its keys.
+    bool zeroByte = readResult == 0 && std::memchr(*text, '\0', length);
+    int id = zeroByte ? 0 : findDocumentItemId(*text);
     int result = RESULT_OK;
     if (id == 0)
         result = RESULT_UNEXPECTED_DOCUMENT;
     else if (id > MAX_ITEM_ID)
         result = RESULT_BAD_ITEM_ID;
     else if (readResult != 0) {
-        reportFailure(errorText, "Error reading cache file for [%s].\n", name);
+        reportFailure(errorText, "Error reading cache file for [%s].\n", shownName(name).c_str());
         result = RESULT_CACHE_FILE_ERROR;
     }
     if (result != RESULT_OK) {
@@ -90,7 +92,7 @@ struct Lookup {
 // fails.
 static int fetchInto(Lookup *lookup, CacheDownload *download, std::shared_ptr<const ItemFacts> *facts) {
     if (!fetchAnswer(lookup->store->ahead, lookup->work, download->file, facts)) {
-        reportFailure(lookup->errorText, "Web error on [%s]\n", lookup->name);
+        reportFailure(lookup->errorText, "Web error on [%s]\n", shownName(lookup->name).c_str());
         return RESULT_WEB_ERROR;
     }
     if (lookup->store->settings->verbose) std::printf(" from web\n");
@@ -106,7 +108,7 @@ static int searchItem(Lookup *lookup, CacheDownload *download, int *itemId) {
     std::size_t answerLength = 0;
     if (readWholeFile(download->file, &answer, &answerLength) != 0) {
         std::free(answer);
-        reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", lookup->name);
+        reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", shownName(lookup->name).c_str());
         return RESULT_CACHE_FILE_ERROR;
     }
     bool chosen = chooseSearchResult(answer, itemId);
@@ -127,7 +129,7 @@ static int checkAndCommit(Lookup *lookup, const char *path, int result, CacheDow
     if (!commitCacheDownload(download, path)) {
         std::free(*text);
         *text = nullptr;
-        reportFailure(lookup->errorText, "Error writing cache file for [%s].\n", lookup->name);
+        reportFailure(lookup->errorText, "Error writing cache file for [%s].\n", shownName(lookup->name).c_str());
         return RESULT_CACHE_FILE_ERROR;
     }
     return RESULT_OK;
@@ -144,20 +146,20 @@ static int downloadDocument(Lookup *lookup, const char *path, char **text, int *
         reportFailure(lookup->errorText,
                       "Error opening cache file for [%s]. Ensure the cache folder exists "
                       "alongside the program.\n",
-                      name);
+                      shownName(name).c_str());
         return RESULT_CACHE_FILE_ERROR;
     }
-    if (lookup->store->settings->verbose) std::printf("Retrieving index for %s... ", name);
+    if (lookup->store->settings->verbose) std::printf("Retrieving index for %s... ", shownName(name).c_str());
     flushProgress();
     int result = RESULT_OK;
     if (refusal == DOWNLOAD_ADDRESS_TOO_LONG) {
-        reportFailure(lookup->errorText, "Request address too long for [%s]\n", name);
+        reportFailure(lookup->errorText, "Request address too long for [%s]\n", shownName(name).c_str());
         result = RESULT_WEB_ERROR;
     }
     int searchId = 0;
     if (result == RESULT_OK) result = searchItem(lookup, &download, &searchId);
     if (result == RESULT_OK && !rewindCacheDownload(&download)) {
-        reportFailure(lookup->errorText, "Error writing cache file for [%s].\n", name);
+        reportFailure(lookup->errorText, "Error writing cache file for [%s].\n", shownName(name).c_str());
         result = RESULT_CACHE_FILE_ERROR;
     }
     if (result == RESULT_OK) {
@@ -176,17 +178,17 @@ static int loadFreshDocument(Lookup *lookup, char **text, int *itemId) {
     lookup->work = static_cast<char *>(std::malloc(WORK_BUFFER_SIZE));
     FileOpenOutcome outcome = FILE_MISSING;
     std::FILE *cached = path && cachePathOf(name, path) ? openFileForReading(path, &outcome) : nullptr;
-    if (settings.verbose) std::printf("Retrieving recipe for %s... ", name);
+    if (settings.verbose) std::printf("Retrieving recipe for %s... ", shownName(name).c_str());
     int result = RESULT_OK;
     if (!path || !lookup->work) {
-        reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", name);
+        reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", shownName(name).c_str());
         result = RESULT_CACHE_FILE_ERROR;
     } else {
         switch (lookupSource(outcome, settings.refreshCache)) {
         case LOOKUP_UNREADABLE:
             // Something stands under that name that cannot be opened: leave
             // it alone rather than replace it with a download.
-            reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", name);
+            reportFailure(lookup->errorText, "Error reading cache file for [%s].\n", shownName(name).c_str());
             result = RESULT_CACHE_FILE_ERROR;
             break;
         case LOOKUP_CACHE_FILE:
@@ -265,7 +267,7 @@ int loadItemDocument(ItemStore *store, const char *name, char **documentText, in
     if (result != RESULT_OK) return result;
     char *copy = static_cast<char *>(std::malloc(document->length + 1));
     if (!copy) {
-        reportFailure(errorText, "Error reading cache file for [%s].\n", name);
+        reportFailure(errorText, "Error reading cache file for [%s].\n", shownName(name).c_str());
         return RESULT_CACHE_FILE_ERROR;
     }
     std::memcpy(copy, document->text.get(), document->length + 1);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/messages.h"
 #include "base/result.h"
@@ -10,8 +11,8 @@
 
 int checkItemNameLength(const char *name, char *errorText) {
     if (std::strlen(name) <= MAX_ITEM_NAME_LENGTH) return RESULT_OK;
-    reportFailure(errorText, "Item name too long (more than %zu bytes): [%.*s...]\n",
-                  MAX_ITEM_NAME_LENGTH, static_cast<int>(MAX_ITEM_NAME_LENGTH), name);
+    reportFailure(errorText, "Item name too long (more than %zu bytes): [%s...]\n", MAX_ITEM_NAME_LENGTH,
+                  shownName(std::string(name, MAX_ITEM_NAME_LENGTH).c_str()).c_str());
     return RESULT_NAME_TOO_LONG;
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "data/http_client.h"
+
 #ifndef CORVANEDB_DEFAULT_URL
 #define CORVANEDB_DEFAULT_URL "http://127.0.0.1:8765"
 #endif
@@ -44,4 +46,36 @@ bool escapeBlanks(const char *url, char *buffer, std::size_t bufferSize) {
     }
     buffer[used] = '\0';
     return true;
+}
+
+long retryAfterSeconds(const char *value, std::size_t length) {
+    std::size_t at = 0;
+    while (at < length && (value[at] == ' ' || value[at] == '\t')) ++at;
+    long seconds = 0;
+    std::size_t digits = 0;
+    for (; at < length && value[at] >= '0' && value[at] <= '9'; ++at, ++digits) {
+        seconds = seconds * 10 + (value[at] - '0');
+        if (seconds > MAX_RETRY_AFTER_SECONDS) return -1;
+    }
+    while (at < length && (value[at] == ' ' || value[at] == '\t' || value[at] == '\r' || value[at] == '\n')) ++at;
+    return digits > 0 && at == length ? seconds : -1;
+}
+
+PieceFate admitPiece(FetchWatch &watch, long status, std::size_t size, AnswerCount *count) {
+    if (size > watch.maxBytes - count->received) return PIECE_REFUSED;
+    count->received += size;
+    if (status < 200 || status > 299) return PIECE_DROPPED;
+    return !watch.arriving || watch.arriving(size) ? PIECE_KEPT : PIECE_REFUSED;
+}
+
+bool askWithinRateLimits(const std::function<bool(AnswerHead *head)> &ask,
+                         const std::function<bool(long seconds)> &pause, FetchWatch &watch) {
+    for (int retries = 0;; ++retries) {
+        AnswerHead head;
+        if (!ask(&head)) return false;
+        bool limited = head.status == 429 || head.status == 503;
+        if (!limited || head.retryAfter < 0 || retries == MAX_RATE_LIMIT_RETRIES) return true;
+        watch.rateLimited = true;
+        if (!pause(head.retryAfter)) return false;
+    }
 }

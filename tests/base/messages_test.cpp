@@ -58,4 +58,8 @@ TEST(ProgressDots, WrittenInBatchesAndAllThereAfterAFlush) {
     progressFlushMilliseconds = PROGRESS_FLUSH_MS;
 }
 
+TEST(ShownName, ControlBytesButTheTabAsHex) {
+    EXPECT_EQ(shownName("a\tb\x01\x1f \x7f\xc3\xa8~"), "a\tb\\x01\\x1F \\x7F\xc3\xa8~");
+}
+
 } // namespace

@@ -3,13 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "data/service.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -64,18 +67,17 @@ TEST_F(HttpClientTest, AnswersAreWrittenAsTheServiceMeantThem) {
         std::string written;
         std::string logged; // besides the user agent, which every request sends
     } rows[] = {
-        {"error status counts as success with its body",
-         R"([{"path":"/broken","status":500,"body":"server trouble"}])", "/broken", "server trouble", ""},
-        {"missing page counts as success with its body", R"([{"path":"/gone","status":404,"body":"no such page"}])",
-         "/gone", "no such page", ""},
+        {"error status completes without its body",
+         R"([{"path":"/broken","status":500,"body":"server trouble"}])", "/broken", "", ""},
+        {"missing page completes without its body", R"([{"path":"/gone","status":404,"body":"no such page"}])",
+         "/gone", "", ""},
         {"redirect is followed with referer",
          R"([{"path":"/old","redirect":"/new","body":"moved"},{"path":"/new","body":"final answer"}])", "/old",
          "final answer", "\"Referer\": \"" + standin.baseAddress() + "/old\""},
         {"compressed answer is written decoded",
          R"([{"path":"/packed","gzip":true,"body":"unpacked text, unpacked text"}])", "/packed",
          "unpacked text, unpacked text", "gzip"},
-        {"service's own page", "[]", "/anything",
-         "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>", ""},
+        {"service's own 404 page", "[]", "/anything", "", ""},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -123,6 +125,67 @@ TEST_F(HttpClientTest, ShortBodyAndRefusedConnectionFail) {
     std::FILE *file = std::fopen("answer", "wb");
     EXPECT_FALSE(fetchToFile("http://127.0.0.1:1/nothing", file));
     std::fclose(file);
+}
+
+TEST_F(HttpClientTest, AnswersAreBoundedAndRateLimitsWaitedOn) {
+    const std::string padded(MAX_ANSWER_BYTES, ' ');
+    struct Row {
+        const char *label;
+        std::string rules; // for /r
+        bool completed;
+        std::string written; // when completed
+        std::size_t requests;
+        bool rateLimited;
+        int waitedSeconds;
+    } rows[] = {
+        {"16 MiB is taken", R"([{"path":"/r","body":"","pad_to":16777216}])", true, padded, 1, false, 0},
+        {"a byte more fails", R"([{"path":"/r","body":"","pad_to":16777217}])", false, "", 1, false, 0},
+        {"429, a second, then the answer", R"([{"path":"/r","status":429,"headers":{"Retry-After":" 1 "},"times":1},
+                                             {"path":"/r","body":"fine"}])", true, "fine", 2, true, 1},
+        {"503 for good: the third answer counts", R"([{"path":"/r","status":503,"headers":{"Retry-After":"0"},
+                                                    "body":"{\"id\":503,}"}])", true, "", 3, true, 0},
+        {"a date is not waited for", R"([{"path":"/r","status":429,"headers":{"Retry-After":"Wed, 21 Oct 2026 07:28:00 GMT"}}])",
+         true, "", 1, false, 0},
+        {"a redirect to a file", R"([{"path":"/r","redirect":"file:///etc/hostname"}])", false, "", 1, false, 0},
+        {"ten redirects are followed", R"([{"path":"/r","redirect":"/r","times":10},{"path":"/r","body":"fine"}])", true,
+         "fine", 11, false, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        standin.setRules(row.rules);
+        standin.clearLog();
+        std::FILE *file = std::fopen("answer", "wb");
+        FetchWatch watch;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(fetchToFile((standin.baseAddress() + "/r").c_str(), file, &watch), row.completed);
+        auto took = std::chrono::steady_clock::now() - start;
+        std::fclose(file);
+        if (row.completed) {
+            EXPECT_TRUE(readFile("answer") == row.written);
+        }
+        EXPECT_EQ(standin.requests().size(), row.requests);
+        EXPECT_EQ(watch.rateLimited, row.rateLimited);
+        EXPECT_GE(took, std::chrono::milliseconds(row.waitedSeconds * 1000 - 100));
+    }
+}
+
+TEST_F(HttpClientTest, CancelEndsARateLimitWaitAtOnce) {
+    standin.setRules(R"([{"path":"/busy","status":503,"headers":{"Retry-After":"30"}}])");
+    HttpConnection *connection = openHttpConnection();
+    ASSERT_NE(connection, nullptr);
+    std::atomic<bool> cancel{false};
+    std::string body;
+    bool completed = true;
+    auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] { completed = fetchToMemory(connection, (standin.baseAddress() + "/busy").c_str(), &body, &cancel); });
+    waitUntil([&] { return !standin.requests().empty(); }, std::chrono::seconds(30));
+    cancel = true;
+    wakeHttpConnection(connection);
+    worker.join();
+    closeHttpConnection(connection);
+    EXPECT_FALSE(completed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15)); // the wait would be 30 s
+    EXPECT_EQ(standin.requests().size(), 1u);
 }
 
 } // namespace

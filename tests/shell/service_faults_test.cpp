@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/cache_snapshot.h"
@@ -56,6 +58,13 @@ protected:
         ConsoleRun result = runConsole(arguments, environment, asUser);
         EXPECT_EQ(result.exitCode, 0);
         return result.output;
+    }
+
+    // Makes the cache hold `files` and nothing else.
+    void restoreCache(const CacheSnapshot &files) {
+        fs::remove_all("cache");
+        fs::create_directory("cache");
+        for (const auto &[name, bytes] : files) writeFile("cache/" + name, bytes);
     }
 
     // The cache holds what it held before plus exactly `added` (name: bytes).
@@ -118,6 +127,108 @@ TEST_F(ServiceFaultTest, SearchAnswerOfSeveralMegabytesIsReadWhole) {
     before = snapshotFolder("cache");
     EXPECT_EQ(run({"Copper Ore"}), header(1) + ".\n");
     expectCacheGrewBy({{"Copper Ore", readFile(SAMPLE + "/items/2001.json")}});
+}
+
+// A hostile answer, run fetched ahead and one at a time (-v): the output,
+// the requests, the cache (no temporary file), and the peak memory.
+struct Hostile {
+    const char *label;
+    std::string rules;                  // besides `document`
+    std::string document;               // served as Bronze Ingot's, when not empty
+    std::vector<std::string> arguments;
+    std::string output;                 // of the default run, after the header
+    std::vector<std::string> sent;      // in any order
+    CacheSnapshot added;
+    bool firstStart = false;            // no core data cached: the output is all there is
+};
+
+TEST_F(ServiceFaultTest, HostileAnswersAreBoundedRefusedAndNeverStored) {
+    const std::string ingot = readFile(SAMPLE + "/items/2011.json"), core = "/db/doc/core/en/3/data.json";
+    const std::string search = SEARCH + "?text=Bronze%20Ingot&lang=en", coreAddress = standin.baseAddress() + core;
+    const std::string webError = ".Web error on [Bronze Ingot]\nError 1\n", firstNotice = "Loading CorvaneDB core for the first time...\n";
+    auto on = [](const std::string &path, const std::string &rule) { return "[{\"path\":\"" + path + "\"," + rule + "}]"; };
+    auto refused = [](const std::string &shown) {
+        return "Error opening cache file for [" + shown + "]. Ensure the cache folder exists alongside the program.\nError 4\n";
+    };
+    auto withIngredient = [](const std::string &name) { return itemDocument("Bronze Ingot", 2011, "", 1, 1, {{2001, 1, name}}); };
+    std::string zeroByte = ingot;
+    zeroByte.insert(zeroByte.find(",\"ilvl\"") + 1, 1, '\0'); // after the id
+    std::vector<std::string> loop(12, INGOT);
+    loop[0] = search;
+    const Hostile rows[] = {
+        {"endless document", on(INGOT, "\"endless\":true"), "", {"Bronze Ingot"}, webError, {search, INGOT}, {}},
+        {"1 MB of gzip decoding to 1 GiB", on(INGOT, "\"gzip_bomb\":1024"), "", {"Bronze Ingot"}, webError, {search, INGOT}, {}},
+        {"document of 16 MiB and one byte", on(INGOT, "\"pad_to\":16777217"), "", {"Bronze Ingot"}, webError, {search, INGOT}, {}},
+        {"endless search answer", on(SEARCH, "\"endless\":true"), "", {"Bronze Ingot"}, webError, {search}, {}},
+        {"redirect to ftp", on(INGOT, "\"redirect\":\"ftp://127.0.0.1:1/2011.json\""), "", {"Bronze Ingot"}, webError, {search, INGOT}, {}},
+        {"redirect loop", on(INGOT, "\"redirect\":\"" + INGOT + "\""), "", {"Bronze Ingot"}, webError, loop, {}},
+        {"429 whose body holds an id", on(INGOT, R"("status":429,"body":"{\"id\":429,\"n\":1}")"), "", {"Bronze Ingot"},
+         ".Error 3\n", {search, INGOT}, {}},
+        {"503 with an id, Retry-After too long", on(INGOT, R"("status":503,"headers":{"Retry-After":"31"},"body":"{\"id\":\"503\",}")"),
+         "", {"Bronze Ingot"}, ".Error 3\n", {search, INGOT}, {}},
+        {"document with a zero byte", "", zeroByte, {"Bronze Ingot"}, ".Error 3\n", {search, INGOT}, {}},
+        {"ESC and newline in an ingredient", "", withIngredient("Ore\x1b[31m\nred"), {"Bronze Ingot"},
+         "." + refused("Ore\\x1B[31m\\x0Ared"), {search, INGOT}, {{"Bronze Ingot", withIngredient("Ore\x1b[31m\nred")}}},
+        {"the core data's name as an ingredient", "", withIngredient("corvanedbcore"), {"Bronze Ingot", "-rc"},
+         "." + refused("corvanedbcore"), {search, INGOT}, {{"Bronze Ingot", withIngredient("corvanedbcore")}}},
+        {"typed control bytes", "[]", "", {"\x1b]0;title\x07"}, "." + refused("\\x1B]0;title\\x07"), {}, {}},
+        {"endless core data", on(core, "\"endless\":true"), "", {"Bronze Ingot"}, firstNotice + "Cannot open " + coreAddress + "\n",
+         {core}, {}, true},
+        {"core data in a 500 page", on(core, R"("status":500,"body":"{\"ingredients\":{\"1\":{\"name\":\"X\"}}}")"), "",
+         {"Bronze Ingot"}, firstNotice + "The answer of " + coreAddress + " holds no CorvaneDB core data.\n", {core}, {}, true},
+    };
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const long peakLimit = 600 << 10; // the sanitizers' shadow and quarantine
+#else
+    const long peakLimit = 100 << 10;
+#endif
+    const CacheSnapshot start = before;
+    for (const Hostile &row : rows) {
+        for (bool verbose : {false, true}) {
+            SCOPED_TRACE(std::string(row.label) + (verbose ? ", one at a time" : ", fetched ahead"));
+            before = start;
+            if (row.firstStart) before.erase("corvanedbcore");
+            restoreCache(before);
+            if (!row.document.empty()) serveFile(INGOT, row.document); else standin.setRules(row.rules);
+            standin.clearLog();
+            std::vector<std::string> arguments = row.arguments;
+            if (verbose) arguments.push_back("-v");
+            ConsoleRun run = runConsoleMeasured(arguments);
+            EXPECT_EQ(run.exitCode, 0);
+            std::string tail = row.output.substr(row.output.find_first_not_of('.'));
+            if (row.firstStart) EXPECT_EQ(run.output, row.output);
+            else if (!verbose) EXPECT_EQ(run.output, header(static_cast<int>(arguments.size())) + row.output);
+            else EXPECT_TRUE(run.output.ends_with(tail)) << run.output;
+            EXPECT_EQ(run.output.find_first_of("\x01\x02\x03\x04\x05\x06\x07\x08\x0b\x0c\x0d\x0e\x0f\x1b\x7f"), std::string::npos);
+            expectCacheGrewBy(row.added);
+            std::vector<std::string> sent = standin.requests();
+            EXPECT_EQ(std::multiset<std::string>(sent.begin(), sent.end()), std::multiset<std::string>(row.sent.begin(), row.sent.end()));
+            EXPECT_TRUE(run.peakKilobytes > 0 && run.peakKilobytes < peakLimit) << run.peakKilobytes << " KiB";
+        }
+    }
+}
+
+// A service that answers the first request for every fourth address with a
+// 429 and "Retry-After: 1" gives the healthy service's list and cache, both
+// ways; each of those addresses is asked once more.
+TEST_F(ServiceFaultTest, RateLimitedServiceGivesTheHealthyList) {
+    for (bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose ? "one at a time" : "fetched ahead");
+        std::map<bool, std::tuple<std::string, CacheSnapshot, std::vector<std::string>>> seen; // by limited
+        for (bool limited : {false, true}) {
+            restoreCache(before);
+            standin.setRules(limited ? R"([{"path":"*","first_of_every":4,"status":429,"headers":{"Retry-After":"1"}}])" : "[]");
+            standin.clearLog();
+            std::string output = run({"Bronze Lamp", "3", "Ceremonial Rack", "1", "Tribal Totem", "2", verbose ? "-v" : "-oc"});
+            seen[limited] = {output, snapshotFolder("cache"), standin.requests()};
+        }
+        EXPECT_EQ(std::get<0>(seen[true]), std::get<0>(seen[false]));
+        EXPECT_EQ(std::get<1>(seen[true]), std::get<1>(seen[false]));
+        const std::vector<std::string> &healthy = std::get<2>(seen[false]), &limited = std::get<2>(seen[true]);
+        std::set<std::string> distinct(healthy.begin(), healthy.end());
+        EXPECT_EQ(std::set<std::string>(limited.begin(), limited.end()), distinct);
+        EXPECT_EQ(limited.size(), healthy.size() + distinct.size() / 4); // each fourth address asked twice
+    }
 }
 
 // A requested item whose document the service replaces with `document`;

@@ -109,6 +109,19 @@ ConsoleRun runConsole(const std::vector<std::string> &arguments, const std::stri
     return run;
 }
 
+ConsoleRun runConsoleMeasured(const std::vector<std::string> &arguments, const std::string &environment) {
+    const char *wrapper = std::getenv("SHOPPING_LIST_WRAPPER");
+    if (wrapper && *wrapper) return runConsole(arguments, environment);
+    ConsoleRun run = runShell("env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " /usr/bin/time -v -o .run-time " +
+                                  commandLine(SHOPPING_LIST_EXECUTABLE, arguments),
+                              TERMINAL);
+    std::string report = readFile(".run-time");
+    std::size_t at = report.find("Maximum resident set size (kbytes): ");
+    if (at != std::string::npos) run.peakKilobytes = std::atol(report.c_str() + at + 36);
+    std::remove(".run-time");
+    return run;
+}
+
 ConsoleRun runDetached(const std::vector<std::string> &arguments, const std::string &environment) {
     std::string inner = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " +
                         commandLine(SHOPPING_LIST_EXECUTABLE, arguments);

@@ -11,6 +11,7 @@
 struct ConsoleRun {
     std::string output; // standard output and standard error, byte for byte
     int exitCode; // -1 when it could not be read
+    long peakKilobytes = -1; // the most memory it held (/usr/bin/time), when measured
 };
 
 // Runs the program in the current directory with `arguments`; the display
@@ -24,6 +25,10 @@ struct ConsoleRun {
 // and is given as -1.
 ConsoleRun runConsole(const std::vector<std::string> &arguments, const std::string &environment = "",
                       bool asUser = false);
+
+// runConsole (as the current user) with its peak memory measured; not under
+// SHOPPING_LIST_WRAPPER, which would be measured instead.
+ConsoleRun runConsoleMeasured(const std::vector<std::string> &arguments, const std::string &environment = "");
 
 // Runs the program without any terminal (a new session), as a desktop
 // launcher starts it; `environment` is put before the command ("A=1 B=2").

@@ -77,10 +77,12 @@ def linux_command(arguments):
 
 
 class Run:
-    """What one run left: exit code, standard output and error bytes, terminal bytes."""
+    """What one run left: exit code, standard output and error bytes, terminal bytes, and
+    the most memory that the process (or one it waited for) held, in KiB."""
 
-    def __init__(self, code, stdout, stderr, terminal):
+    def __init__(self, code, stdout, stderr, terminal, peak_kb=0):
         self.code, self.stdout, self.stderr, self.terminal = code, stdout, stderr, terminal
+        self.peak_kb = peak_kb
 
 
 def run_in_pty(command, cwd, env, redirect=True, feed=None, limit=PATIENCE, again=None):
@@ -133,6 +135,7 @@ def run_once_in_pty(command, cwd, env, redirect, feed, limit):
     terminal = bytearray()
     started = time.monotonic()
     status = None
+    peak_kb = 0
     try:
         while status is None:
             readable, _, _ = select.select([master], [], [], 0.05)
@@ -143,9 +146,9 @@ def run_once_in_pty(command, cwd, env, redirect, feed, limit):
                     pass
             if feed:
                 feed(master, time.monotonic() - started)
-            done, raw = os.waitpid(pid, os.WNOHANG)
+            done, raw, usage = os.wait4(pid, os.WNOHANG)
             if done:
-                status = os.waitstatus_to_exitcode(raw)
+                status, peak_kb = os.waitstatus_to_exitcode(raw), usage.ru_maxrss
             elif time.monotonic() - started > limit:
                 os.killpg(pid, signal.SIGKILL)
                 os.waitpid(pid, 0)
@@ -164,7 +167,7 @@ def run_once_in_pty(command, cwd, env, redirect, feed, limit):
     finally:
         os.close(master)
         shutil.rmtree(scratch, ignore_errors=True)
-    return Run(status, stdout, stderr, bytes(terminal))
+    return Run(status, stdout, stderr, bytes(terminal), peak_kb)
 
 
 read_bytes = standin_client.read_bytes
