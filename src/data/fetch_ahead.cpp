@@ -54,6 +54,8 @@ struct NameRecord {
 struct Transfer {
     bool done = false;
     bool completed = false;
+    bool awaited = false; // the store waits for it: it may pass the byte budget
+    bool dropped = false; // given up for room: the store sends the request itself
     std::string body;
     std::shared_ptr<const ItemFacts> facts; // read from an item document
 };
@@ -76,7 +78,9 @@ struct FetchAhead {
     std::uint32_t requestedItems = 0;
     int transfersRunning = 0;
     int storeWaiting = 0;  // the store's own transfers waiting for room: they go first
-    std::size_t bytesHeld = 0;
+    bool oneAtATime = false; // the service asked to slow down: one transfer at a time from then on
+    std::size_t bytesHeld = 0;     // of the answer bodies that wait for the store
+    std::size_t bytesArriving = 0; // of the bodies of running worker transfers
     bool workersStarted = false;
     bool downloading = false; // the generation downloads: a name was found to need it
     bool stopping = false;
@@ -102,8 +106,20 @@ bool storeWouldDownload(const FetchAhead &ahead, const std::string &name, std::s
     return true;
 }
 
+// How many transfers may run at once now.
+int transferLimit(const FetchAhead &ahead) { return ahead.oneAtATime ? 1 : FETCH_AHEAD_TRANSFERS; }
+
 bool slotAvailable(const FetchAhead &ahead) {
-    return ahead.transfersRunning + ahead.storeWaiting < FETCH_AHEAD_TRANSFERS;
+    return ahead.transfersRunning + ahead.storeWaiting < transferLimit(ahead);
+}
+
+// Has a transfer that meets a rate limit make the rest of the run send one
+// request at a time, from the moment the service asks to wait.
+void watchRateLimit(FetchAhead &ahead, FetchWatch *watch) {
+    watch->limited = [&ahead] {
+        std::lock_guard<std::mutex> guard(ahead.lock);
+        ahead.oneAtATime = true;
+    };
 }
 
 void takeSlot(FetchAhead &ahead) {
@@ -117,7 +133,7 @@ void giveSlot(FetchAhead &ahead) {
     ahead.workOrRoom.notify_all();
 }
 
-bool roomAhead(const FetchAhead &ahead) { return ahead.bytesHeld < MAX_BYTES_AHEAD; }
+bool roomAhead(const FetchAhead &ahead) { return ahead.bytesHeld + ahead.bytesArriving < MAX_BYTES_AHEAD; }
 
 bool workersGaveUp(const FetchAhead &ahead) { return ahead.workersStarted && ahead.workers.empty(); }
 
@@ -215,6 +231,7 @@ void finishTransfer(FetchAhead &ahead, const std::string &address, bool complete
     Transfer &transfer = ahead.transfers[address];
     transfer.done = true;
     transfer.completed = completed;
+    if (transfer.dropped) std::string().swap(body);
     transfer.facts = std::move(facts);
     ahead.bytesHeld += body.size();
     transfer.body = std::move(body);
@@ -222,14 +239,31 @@ void finishTransfer(FetchAhead &ahead, const std::string &address, bool complete
 }
 
 // One transfer on a worker's connection, in the slot it holds; the slot is
-// given back.
+// given back. Its body counts against the byte budget as it arrives; one
+// that would pass the budget while the store does not wait for it is
+// dropped (the store sends that request itself when it comes to it).
 bool fetchOnWorker(FetchAhead &ahead, HttpConnection *connection, const std::string &address,
                    std::string *body, std::unique_lock<std::mutex> &held) {
+    std::size_t arrived = 0;
+    FetchWatch watch;
+    watch.arriving = [&](std::size_t bytes) {
+        std::lock_guard<std::mutex> guard(ahead.lock);
+        Transfer &transfer = ahead.transfers[address];
+        if (!transfer.awaited && ahead.bytesHeld + ahead.bytesArriving + bytes > MAX_BYTES_AHEAD) {
+            transfer.dropped = true;
+            return false;
+        }
+        ahead.bytesArriving += bytes;
+        arrived += bytes;
+        return true;
+    };
+    watchRateLimit(ahead, &watch);
     held.unlock();
-    bool completed = fetchToMemory(connection, address.c_str(), body, &ahead.cancel);
+    bool completed = fetchToMemory(connection, address.c_str(), body, &ahead.cancel, &watch);
     held.lock();
+    ahead.bytesArriving -= arrived;
     giveSlot(ahead);
-    return completed;
+    return completed && !ahead.transfers[address].dropped;
 }
 
 // The facts of a fetched item document as the store will hand it out (cut
@@ -452,6 +486,7 @@ bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
     std::unique_lock<std::mutex> held(ahead->lock);
     auto found = ahead->transfers.find(address);
     if (found != ahead->transfers.end()) {
+        found->second.awaited = true;
         ahead->transferDone.wait(held, [&] {
             found = ahead->transfers.find(address);
             return found->second.done;
@@ -460,17 +495,21 @@ bool fetchAnswer(FetchAhead *ahead, const char *address, std::FILE *file,
         ahead->transfers.erase(found);
         ahead->bytesHeld -= taken.body.size();
         ahead->workOrRoom.notify_all();
-        held.unlock();
-        if (facts) *facts = std::move(taken.facts);
-        return taken.completed &&
-               std::fwrite(taken.body.data(), 1, taken.body.size(), file) == taken.body.size();
+        if (!taken.dropped) {
+            held.unlock();
+            if (facts) *facts = std::move(taken.facts);
+            return taken.completed &&
+                   std::fwrite(taken.body.data(), 1, taken.body.size(), file) == taken.body.size();
+        }
     }
     ++ahead->storeWaiting;
-    ahead->slotFree.wait(held, [&] { return ahead->transfersRunning < FETCH_AHEAD_TRANSFERS; });
+    ahead->slotFree.wait(held, [&] { return ahead->transfersRunning < transferLimit(*ahead); });
     --ahead->storeWaiting;
     takeSlot(*ahead);
     held.unlock();
-    bool completed = fetchToFile(address, file);
+    FetchWatch watch;
+    watchRateLimit(*ahead, &watch);
+    bool completed = fetchToFile(address, file, &watch);
     held.lock();
     giveSlot(*ahead);
     return completed;

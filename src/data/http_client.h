@@ -23,6 +23,8 @@ struct FetchWatch {
     // it may wait; false fails the transfer. Null: nothing is called.
     std::function<bool(std::size_t)> arriving;
     bool rateLimited = false;                          // out: a 429 or 503 was waited on and asked again
+    // Called (on the fetching thread) as a rate limit's wait begins. Null: nothing is called.
+    std::function<void()> limited;
 };
 
 // Creates the client with its options: TLS checks, an automatic Referer on

@@ -76,6 +76,7 @@ bool askWithinRateLimits(const std::function<bool(AnswerHead *head)> &ask,
         bool limited = head.status == 429 || head.status == 503;
         if (!limited || head.retryAfter < 0 || retries == MAX_RATE_LIMIT_RETRIES) return true;
         watch.rateLimited = true;
+        if (watch.limited) watch.limited();
         if (!pause(head.retryAfter)) return false;
     }
 }

@@ -57,7 +57,7 @@ int addMaterial(int itemId, const char *name, int depth, int job, Generation *ge
     if (result != RESULT_OK) return result;
     if (table->rowCount >= MATERIAL_TABLE_ROWS) {
         reportFailure(errorText, "Too many materials: the list holds at most %d, [%s] is one more.\n",
-                      MATERIAL_TABLE_ROWS, name);
+                      MATERIAL_TABLE_ROWS, shownName(name).c_str());
         return RESULT_TABLE_FULL;
     }
     MaterialRecord *row = &table->rows[table->rowCount];

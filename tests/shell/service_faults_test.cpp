@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 #include "support/cache_snapshot.h"
 #include "support/console_run.h"
 #include "support/documents.h"
+#include "support/request_log.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -221,6 +223,14 @@ TEST_F(ServiceFaultTest, RateLimitedServiceGivesTheHealthyList) {
             standin.clearLog();
             std::string output = run({"Bronze Lamp", "3", "Ceremonial Rack", "1", "Tribal Totem", "2", verbose ? "-v" : "-oc"});
             seen[limited] = {output, snapshotFolder("cache"), standin.requests()};
+            // Once the service asked to wait, the run sends one request at a
+            // time: from the first address asked again on.
+            std::vector<std::string> sent = standin.requests();
+            std::vector<int> inFlight = inFlightInLog(standin.log());
+            std::size_t again = 0;
+            while (again < sent.size() && std::count(sent.begin(), sent.begin() + again, sent[again]) == 0) ++again;
+            EXPECT_EQ(again < sent.size(), limited);
+            for (std::size_t i = again; i < inFlight.size(); ++i) EXPECT_EQ(inFlight[i], 1) << sent[i];
         }
         EXPECT_EQ(std::get<0>(seen[true]), std::get<0>(seen[false]));
         EXPECT_EQ(std::get<1>(seen[true]), std::get<1>(seen[false]));

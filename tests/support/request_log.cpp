@@ -1,5 +1,7 @@
 #include "support/request_log.h"
 
+#include <cstdlib>
+
 std::vector<std::string> requestsInLog(const std::string &log) {
     std::vector<std::string> found;
     std::size_t at = 0;
@@ -15,5 +17,13 @@ std::vector<std::string> requestsInLog(const std::string &log) {
         }
         found.push_back(query.empty() ? path : path + "?" + query);
     }
+    return found;
+}
+
+std::vector<int> inFlightInLog(const std::string &log) {
+    std::vector<int> found;
+    const std::string key = "\"inflight\": ";
+    for (std::size_t at = log.find(key); at != std::string::npos; at = log.find(key, at + 1))
+        found.push_back(std::atoi(log.c_str() + at + key.size()));
     return found;
 }

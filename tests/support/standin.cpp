@@ -101,12 +101,8 @@ std::string Standin::log() const { return readFile(workFolder + "/log"); }
 std::vector<std::string> Standin::requests() const { return requestsInLog(log()); }
 
 int Standin::mostInFlight() const {
-    std::string text = log();
-    const std::string key = "\"inflight\": ";
-    int most = 0;
-    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
-        most = std::max(most, std::atoi(text.c_str() + at + key.size()));
-    return most;
+    std::vector<int> inFlight = inFlightInLog(log());
+    return inFlight.empty() ? 0 : *std::max_element(inFlight.begin(), inFlight.end());
 }
 
 void Standin::clearLog() { writeFile(workFolder + "/log", ""); }

@@ -390,8 +390,9 @@ class LogAndStartupTests(unittest.TestCase):
         lines = self.server.records()
         self.assertEqual(len(lines), 3)
         for line in lines:
-            self.assertEqual(set(line), {"method", "path", "query", "headers", "conn"})
+            self.assertEqual(set(line), {"method", "path", "query", "headers", "conn", "inflight"})
             self.assertEqual(line["method"], "GET")
+            self.assertEqual(line["inflight"], 1)  # one request after the other
             self.assertRegex(line["conn"], r"^127\.0\.0\.1:\d+$")
         self.assertEqual([(l["path"], l["query"]) for l in lines],
                          [("/api/search.php", "text=Tin%20Ore&lang=en"), (item_path(2002), ""),
