@@ -133,6 +133,10 @@ void giveSlot(FetchAhead &ahead) {
     ahead.workOrRoom.notify_all();
 }
 
+void countBytesAhead(FetchAhead &ahead) {
+    ahead.counts.mostBytesAhead = std::max(ahead.counts.mostBytesAhead, ahead.bytesHeld + ahead.bytesArriving);
+}
+
 bool roomAhead(const FetchAhead &ahead) { return ahead.bytesHeld + ahead.bytesArriving < MAX_BYTES_AHEAD; }
 
 bool workersGaveUp(const FetchAhead &ahead) { return ahead.workersStarted && ahead.workers.empty(); }
@@ -234,6 +238,7 @@ void finishTransfer(FetchAhead &ahead, const std::string &address, bool complete
     if (transfer.dropped) std::string().swap(body);
     transfer.facts = std::move(facts);
     ahead.bytesHeld += body.size();
+    countBytesAhead(ahead);
     transfer.body = std::move(body);
     ahead.transferDone.notify_all();
 }
@@ -255,6 +260,7 @@ bool fetchOnWorker(FetchAhead &ahead, HttpConnection *connection, const std::str
         }
         ahead.bytesArriving += bytes;
         arrived += bytes;
+        countBytesAhead(ahead);
         return true;
     };
     watchRateLimit(ahead, &watch);

@@ -36,6 +36,7 @@ struct FetchAheadCounts {
     int itemsAhead;    // items whose requests a worker sent before the store needed them
     int itemsByStore;  // items whose requests the store sent itself, one after the other
     int mostTransfers; // the most transfers that ran at once
+    std::size_t mostBytesAhead; // the most bytes of answers held and arriving at once
 };
 
 struct FetchAhead;

@@ -180,4 +180,28 @@ TEST_F(GenerationRunTest, ColdRunIsFetchedAheadWithinTheTransferLimit) {
     closeHttpClient();
 }
 
+// Answers of 14 MiB each, six of them fetched ahead at once: the answers
+// held and those still arriving stay within the byte budget together (the
+// one the store waits for may pass it), and the list is the same.
+TEST_F(GenerationRunTest, LargeAnswersAheadStayWithinTheByteBudget) {
+    std::filesystem::create_directories("dataset/items");
+    std::vector<Ingredient> entries;
+    for (int id = 2; id <= 7; ++id) {
+        std::string name = "Slab " + std::to_string(id);
+        entries.push_back({id, 1, name});
+        writeFile("dataset/items/" + std::to_string(id) + ".json",
+                  itemDocument(name, id, "\"lore\":\"" + std::string(14u << 20, 'x') + "\",\"nodes\":[301]"));
+    }
+    writeFile("dataset/items/1.json", itemDocument("Wall", 1, "", 1, 1, entries));
+    writeFile("dataset/core.json", "{\"ingredients\":{}}");
+    Standin standin(folder.path() + "/dataset");
+    openHttpClient();
+    ASSERT_EQ(run({{"Wall", 2}}), RESULT_OK);
+    closeHttpClient();
+    EXPECT_EQ(table.rowCount, 6);
+    EXPECT_EQ(table.rows[5].quantity, 2);
+    EXPECT_GT(counts.mostBytesAhead, std::size_t{14} << 20);
+    EXPECT_LE(counts.mostBytesAhead, MAX_BYTES_AHEAD + MAX_ANSWER_BYTES);
+}
+
 } // namespace
