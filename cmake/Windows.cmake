@@ -111,7 +111,8 @@ set_property(SOURCE src/ui/win/shopping_list.rc APPEND PROPERTY OBJECT_DEPENDS $
 #
 # Both hold the program, an empty cache folder beside it (the program's working
 # folder when started from the Start menu), the README and the licence. In build-win32
-# the same commands make the -win32 packages.
+# the same commands make the -win32 packages. The zips' members carry the sources' date
+# (CPACK_PROJECT_CONFIG_FILE, cmake/Reproducible.cmake), so every build gives the same zip.
 
 install(TARGETS shopping-list RUNTIME DESTINATION .)
 install(DIRECTORY DESTINATION cache)
