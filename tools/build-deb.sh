@@ -15,6 +15,8 @@
 # Build-Depends), and dpkg-buildpackage says what is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd -P)
+# shellcheck source=tools/shell-lib.sh
+. "$root/tools/shell-lib.sh"
 [ $# -eq 1 ] || { echo "usage: $0 OUTPUT" >&2; exit 2; }
 mkdir -p "$1"
 output=$(cd "$1" && pwd)
@@ -23,17 +25,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavro-deb.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 source_copy=$work/tavro-shopping-list
 mkdir "$source_copy"
-if git -C "$root" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$root"; then
-    (cd "$root" && git ls-files -z --cached --others --exclude-standard |
-        while IFS= read -r -d '' file; do
-            # A tracked file deleted in the work tree is not part of it.
-            if [ -e "$file" ] || [ -L "$file" ]; then printf '%s\0' "$file"; fi
-        done | tar --null --no-recursion -T - -cf -) | tar -xf - -C "$source_copy"
-else
-    (cd "$root" && tar --exclude=./build --exclude='./build-*' --exclude='./obj-*' \
-        --exclude=./debian/.debhelper --exclude=./debian/tavro-shopping-list -cf - .) |
-        tar -xf - -C "$source_copy"
-fi
+copy_source_tree "$root" "$source_copy"
 
 (cd "$source_copy" && dpkg-buildpackage -us -uc -b -j"${BUILD_JOBS:-2}")
 

@@ -13,8 +13,8 @@
 #   bash tools/check-reproducible.sh deb         the Debian package only
 #   bash tools/check-reproducible.sh windows     the Windows files only
 #
-# The Debian package is built twice from copies of the tree in two temporary
-# folders, one after the other; DEB_TESTS=1 runs the tests in the first build
+# The Debian package is built twice from one copy of the tree (taken at the
+# start), each time in a temporary folder of its own, one after the other; DEB_TESTS=1 runs the tests in the first build
 # (dh_auto_test), which then shows that the package builds as a distribution
 # builds it, tests and all. The Windows part takes build-win64 and build-win32
 # as the first build (tools/build-windows.sh makes them, or brings them up to date;
@@ -82,14 +82,21 @@ logged() {
 
 check_deb() {
     local started=$SECONDS build deb options=nocheck
+    # Both builds are of one copy of the tree, taken now: edits made meanwhile
+    # are in neither.
+    local snapshot=$results/sources
+    rm -rf "$snapshot"
+    mkdir -p "$snapshot"
+    copy_source_tree "$root" "$snapshot"
     for build in first second; do
         [ $build = first ] && [ "${DEB_TESTS:-0}" = 1 ] && options= || options=nocheck
         echo "== Debian package, $build build${options:+ (DEB_BUILD_OPTIONS=$options)}"
         logged "$results/$build/build-deb.log" env DEB_BUILD_OPTIONS=$options BUILD_JOBS="$jobs" \
-            bash "$root/tools/build-deb.sh" "$results/$build/deb"
+            bash "$snapshot/tools/build-deb.sh" "$results/$build/deb"
         echo "== $((SECONDS - started)) s"
     done
     for deb in "$results"/first/deb/*.deb; do compare "deb/${deb##*/}"; done
+    rm -rf "$snapshot"
     echo "== The Debian package's builds took $((SECONDS - started)) s"
 }
 
