@@ -1,7 +1,7 @@
-# Installation and the Debian package.
+# Installation: the files that `cmake --install` puts into a prefix, and that the
+# Debian package (debian/, built with dpkg-buildpackage) ships under /usr.
 #
 #   cmake --install build --prefix ~/.local     # into a prefix
-#   (cd build && cpack -G DEB)                  # tavro-shopping-list_<version>_<arch>.deb
 #
 # Installs the program and, beside it, the launcher tavro-shopping-list, which
 # makes the user's working folder (with its cache folder) and starts the
@@ -9,7 +9,7 @@
 # and a 48 px PNG drawn from it at build time); the manual pages of both
 # commands (written for scdoc, turned into roff at build time); their bash
 # completion; the AppStream data; the README, the copyright file (with the
-# licence) and the changelog.
+# licence) and the changelog, both from debian/, where the package has them.
 # The desktop entry's Exec line names the launcher by its absolute path, so it
 # is written at install time, when the prefix is known.
 
@@ -26,6 +26,7 @@ set(TAVRO_APP_ID org.tavro.ShoppingList)   # desktop entry file name and icon na
 set(TAVRO_LAUNCHER tavro-shopping-list)
 set(TAVRO_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TAVRO_PACKAGE_NAME})
 set(TAVRO_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(TAVRO_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/debian)
 
 # ---------------------------------------------------------------- the icon
 
@@ -55,6 +56,7 @@ if(NOT SCDOC)
 endif()
 find_program(GZIP gzip REQUIRED)
 # Compressed as Debian wants them: gzip -9, without the name and time of the file.
+# The pages are dated TAVRO_SOURCE_DATE_EPOCH (cmake/Reproducible.cmake), not today.
 set(TAVRO_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 set(TAVRO_MANUAL_PAGES)
 foreach(page shopping-list tavro-shopping-list)
@@ -63,7 +65,8 @@ foreach(page shopping-list tavro-shopping-list)
   add_custom_command(
     OUTPUT ${roff} ${roff}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_MAN_DIR}
-    COMMAND sh -c [["$1" < "$2" > "$3"]] sh ${SCDOC} ${source} ${roff}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TAVRO_SOURCE_DATE_EPOCH}
+            sh -c [["$1" < "$2" > "$3"]] sh ${SCDOC} ${source} ${roff}
     COMMAND ${GZIP} -9 -n -f -k ${roff}
     DEPENDS ${source}
     COMMENT "Writing the manual page ${page}(1)"
@@ -74,8 +77,8 @@ set(TAVRO_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
 add_custom_command(
   OUTPUT ${TAVRO_CHANGELOG}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
-  COMMAND sh -c [["$1" -9 -n -c "$2" > "$3"]] sh ${GZIP} ${TAVRO_PACKAGING_DIR}/changelog ${TAVRO_CHANGELOG}
-  DEPENDS ${TAVRO_PACKAGING_DIR}/changelog
+  COMMAND sh -c [["$1" -9 -n -c "$2" > "$3"]] sh ${GZIP} ${TAVRO_DEBIAN_DIR}/changelog ${TAVRO_CHANGELOG}
+  DEPENDS ${TAVRO_DEBIAN_DIR}/changelog
   VERBATIM)
 add_custom_target(shopping-list-docs ALL DEPENDS ${TAVRO_MANUAL_PAGES} ${TAVRO_CHANGELOG})
 
@@ -92,7 +95,7 @@ install(TARGETS shopping-list RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # from its own folder).
 install(TARGETS shopping_ui_module LIBRARY DESTINATION ${WINDOW_MODULE_INSTALL_DIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-# Stripped (cpack, cmake --install --strip) as Debian strips: also without the
+# Stripped (cmake --install --strip) as Debian strips: also without the
 # compilers' version notes.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
@@ -109,7 +112,7 @@ install(FILES ${TAVRO_ICON_SVG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 install(FILES ${TAVRO_ICON_PNG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/48x48/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_PACKAGING_DIR}/copyright ${TAVRO_CHANGELOG}
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_DEBIAN_DIR}/copyright ${TAVRO_CHANGELOG}
         DESTINATION ${TAVRO_DOC_DIR})
 install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${TAVRO_COMPLETION} ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER}
@@ -117,8 +120,8 @@ install(FILES ${TAVRO_COMPLETION} ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHE
 install(FILES ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
-# The desktop entry, written when the install prefix is known (DESTDIR, as
-# CPack uses it, is not part of the Exec path).
+# The desktop entry, written when the install prefix is known (DESTDIR, which
+# the Debian package's build installs with, is not part of the Exec path).
 install(CODE "
   set(TAVRO_DESKTOP_TEMPLATE [[${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.desktop.in]])
   set(TAVRO_DESKTOP_NAME [[${TAVRO_APP_ID}.desktop]])
@@ -128,43 +131,3 @@ install(CODE "
   set(TAVRO_STAGING_DIR [[${CMAKE_BINARY_DIR}/desktop-entry]])
   include([[${CMAKE_CURRENT_LIST_DIR}/DesktopEntry.cmake]])
 ")
-
-# ---------------------------------------------------------------- the Debian package
-
-set(TAVRO_PACKAGE_MAINTAINER
-    "The TAVRO Shopping List Generator developers <maintainers@tavro-shopping-list.invalid>"
-    CACHE STRING "Maintainer line of the Debian package")
-
-set(CPACK_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "The TAVRO Shopping List Generator developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "crafting shopping-list generator for the TAVRO online RPG")
-# Lines of at most 79 characters, as Debian wants them (lintian counts 80 with
-# the leading blank that each line gets in the control file).
-set(CPACK_PACKAGE_DESCRIPTION
-    "Name the items you want to craft, each with a quantity: the program looks
-every item up in the CorvaneDB item-database web service, keeps each item
-document in a cache folder, follows every recipe down through its ingredients,
-totals the materials and prints one sorted shopping list grouped by where each
-material is gathered or bought. It has a console mode when started from a
-terminal and a window when started from the desktop.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-
-set(CPACK_DEBIAN_PACKAGE_NAME ${TAVRO_PACKAGE_NAME})
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)           # name_version_arch.deb
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TAVRO_PACKAGE_MAINTAINER})
-# A tool for players, not a game itself.
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps finds the libraries the program links (libcurl4, the Qt 6
-# Widgets, Gui and Core libraries, the C and C++ runtimes); the window also
-# needs Qt's platform plugins, which libqt6gui6 only recommends.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libcurl is loaded when the first download is due, so no link names it (7.87
-# for a transfer given up without waiting for its name lookup).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.87.0), qt6-qpa-plugins")
-# Architecture: CPack asks dpkg --print-architecture.
-
-include(CPack)

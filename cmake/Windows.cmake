@@ -75,7 +75,8 @@ add_executable(shopping-list WIN32
   src/ui/win/shopping_list.rc
 )
 target_link_libraries(shopping-list PRIVATE shopping_ui_win shopping_core)
-target_link_options(shopping-list PRIVATE -municode)
+# No link time in the PE header, so that every build of the same sources gives the same file.
+target_link_options(shopping-list PRIVATE -municode LINKER:--no-insert-timestamp)
 # The resource script finds its manifest beside it and the icon in the build folder.
 target_include_directories(shopping-list PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/ui/win ${TAVRO_RESOURCE_DIR})
 set_source_files_properties(src/ui/win/shopping_list.rc PROPERTIES OBJECT_DEPENDS
@@ -110,7 +111,8 @@ set_property(SOURCE src/ui/win/shopping_list.rc APPEND PROPERTY OBJECT_DEPENDS $
 #
 # Both hold the program, an empty cache folder beside it (the program's working
 # folder when started from the Start menu), the README and the licence. In build-win32
-# the same commands make the -win32 packages.
+# the same commands make the -win32 packages. The zips' members carry the sources' date
+# (CPACK_PROJECT_CONFIG_FILE, cmake/Reproducible.cmake), so every build gives the same zip.
 
 install(TARGETS shopping-list RUNTIME DESTINATION .)
 install(DIRECTORY DESTINATION cache)

@@ -2,8 +2,11 @@
 # Installs what the project needs, builds it, and runs the whole test suite:
 # the normal build, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the core's and the console's tests under
-# ThreadSanitizer, and a short run of every fuzz target.
-# SKIP_SANITIZERS=1 or SKIP_FUZZ=1 leave those parts out.
+# ThreadSanitizer, and a short run of every fuzz target; then the Debian package
+# built twice by dpkg-buildpackage, the first time with its tests (dh_auto_test),
+# and compared byte for byte (tools/check-reproducible.sh). The Windows part (see
+# there) ends with the same comparison of the Windows programs and zips.
+# SKIP_SANITIZERS=1, SKIP_FUZZ=1 or SKIP_REPRODUCIBLE=1 leave those parts out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install-deps.sh"
@@ -35,12 +38,19 @@ if [ "${SKIP_FUZZ:-0}" != 1 ]; then
     (cd "$root/build-fuzz" && ctest --output-on-failure -j2 -L fuzz)
 fi
 
+if [ "${SKIP_REPRODUCIBLE:-0}" != 1 ]; then
+    echo "== The Debian package: built by dpkg-buildpackage with its tests, built again, compared"
+    DEB_TESTS=1 bash "$root/tools/check-reproducible.sh" deb
+fi
+
 # ---------------------------------------------------------------- Windows
 # The Windows builds, cross-built with MinGW-w64 (tools/build-windows.sh: the 64-bit
 # program and the 32-bit one), and the same tests of each under Wine, each build in a
 # Wine prefix made fresh for this run (after tools/build-windows.sh has installed
 # Wine's 32-bit side). The 32-bit tests are skipped, with the reason in one line,
-# where this machine runs no 32-bit programs. SKIP_WINDOWS=1 leaves this part out.
+# where this machine runs no 32-bit programs. Then each program and its zip are built
+# again in another folder and compared byte for byte with the first
+# (tools/check-reproducible.sh). SKIP_WINDOWS=1 leaves this part out.
 if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
     echo "== Windows build (MinGW-w64) and its tests under Wine"
     windows_started=$SECONDS
@@ -64,5 +74,9 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
         (cd "$root/build-$build" && ctest --output-on-failure -j2)
         echo "== The Windows $build tests took $((SECONDS - tests_started)) s"
     done
+    if [ "${SKIP_REPRODUCIBLE:-0}" != 1 ]; then
+        echo "== The Windows programs and zips, built again and compared"
+        bash "$root/tools/check-reproducible.sh" windows
+    fi
     echo "== The Windows part took $((SECONDS - windows_started)) s"
 fi

@@ -48,3 +48,20 @@ wait_for() {
         sleep 0.05
     done
 }
+
+# Copies the source tree $1 into the existing folder $2: the files git tracks or
+# does not ignore, where $1 is a git checkout of its own; else the whole tree less
+# its build folders.
+copy_source_tree() {
+    if git -C "$1" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$(cd "$1" && pwd -P)"; then
+        (cd "$1" && git ls-files -z --cached --others --exclude-standard |
+            while IFS= read -r -d '' file; do
+                # A tracked file deleted in the work tree is not part of it.
+                if [ -e "$file" ] || [ -L "$file" ]; then printf '%s\0' "$file"; fi
+            done | tar --null --no-recursion -T - -cf -) | tar -xf - -C "$2"
+    else
+        (cd "$1" && tar --exclude=./build --exclude='./build-*' --exclude='./obj-*' \
+            --exclude=./debian/.debhelper --exclude=./debian/tavro-shopping-list -cf - .) |
+            tar -xf - -C "$2"
+    fi
+}

@@ -98,6 +98,8 @@ TEST_F(InstallTree, ManualPagesRenderWithoutWarningsWithEveryOptionPairAndResult
                             row.substr(split + 3, row.size() - split - 5) + "\nT}\n");
     }
     ASSERT_EQ(codes.size(), 10u);
+    // Dated by the sources (SOURCE_DATE_EPOCH, or the last commit), not by the day of the build.
+    std::string date = runCommand("date -u -d @" INSTALL_SOURCE_DATE_EPOCH " +%Y-%m-%d").output;
     for (const std::string &command : {PROGRAM, LAUNCHER}) {
         SCOPED_TRACE(command);
         std::string page = shellQuote(installed.path(MANUAL + command + ".1.gz"));
@@ -110,6 +112,7 @@ TEST_F(InstallTree, ManualPagesRenderWithoutWarningsWithEveryOptionPairAndResult
             EXPECT_NE(shown.output.find("\n       " + shortForm + ", " + longForm + "\n"), std::string::npos) << shortForm;
         std::string roff = runCommand("zcat " + page + " | sed 's/\\\\&//g'").output;
         for (const std::string &code : codes) EXPECT_NE(roff.find(code), std::string::npos) << code;
+        EXPECT_NE(roff.find(".TH \"" + command + "\" \"1\" \"" + date.substr(0, 10) + "\"\n"), std::string::npos);
     }
 }
 

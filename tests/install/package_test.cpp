@@ -1,6 +1,7 @@
-// The Debian package made by `cpack -G DEB` from the build folder: its name,
-// control fields, dependencies and contents, and the packaged launcher run
-// from the unpacked tree. Made once for all the tests here.
+// The Debian package that dpkg-buildpackage makes from the source tree with the
+// rules in debian/ (tools/build-deb.sh, without the tests): its name, control
+// fields, dependencies and contents, lintian's verdict, and the packaged launcher
+// run from the unpacked tree. Built once for all the tests here.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,12 +34,21 @@ class DebianPackage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         output = new ScratchFolder;
-        made = runCommand("cd " + shellQuote(INSTALL_BUILD_DIR) + " && " + shellQuote(INSTALL_CPACK_COMMAND) +
-                          " -G DEB -B " + shellQuote(output->path()));
-        for (const auto &entry : fs::directory_iterator(output->path()))
-            if (entry.path().extension() == ".deb") debs.push_back(entry.path().string());
-        if (debs.size() == 1)
-            unpacked = runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(output->path() + "/unpacked"));
+        // The copy of the sources is built in the scratch folder too, where the
+        // shipped files must not name it.
+        fs::create_directory(output->path() + "/tmp");
+        made = runCommand("TMPDIR=" + shellQuote(output->path() + "/tmp") + " DEB_BUILD_OPTIONS=nocheck bash " +
+                          shellQuote(BUILD_DEB_SCRIPT) + " " + shellQuote(output->path() + "/out"));
+        std::error_code missing;
+        for (const auto &entry : fs::directory_iterator(output->path() + "/out", missing)) {
+            std::string name = entry.path().filename().string();
+            if (name.ends_with(".changes")) changes = entry.path().string();
+            if (name.ends_with(".deb")) (name.find("-dbgsym_") == std::string::npos ? debs : debugDebs).push_back(entry.path().string());
+        }
+        if (debs.size() == 1 && debugDebs.size() == 1)
+            unpacked = runCommand("dpkg-deb -x " + shellQuote(deb()) + " " + shellQuote(output->path() + "/unpacked") +
+                                  " && dpkg-deb -x " + shellQuote(debugDebs.front()) + " " +
+                                  shellQuote(output->path() + "/unpacked-debug"));
     }
     static void TearDownTestSuite() {
         delete output;
@@ -47,6 +57,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(made.exitCode, 0) << made.output;
         ASSERT_EQ(debs.size(), 1u) << made.output;
+        ASSERT_EQ(debugDebs.size(), 1u) << made.output;
         ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output;
     }
     static std::string deb() { return debs.front(); }
@@ -59,7 +70,8 @@ protected:
     static inline ScratchFolder *output = nullptr;
     static inline CommandResult made;
     static inline CommandResult unpacked{"not unpacked", -1};
-    static inline std::vector<std::string> debs;
+    static inline std::vector<std::string> debs, debugDebs;
+    static inline std::string changes;
 };
 
 TEST_F(DebianPackage, FileNameHasNameVersionAndArchitecture) {
@@ -100,6 +112,7 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
     while (std::getline(lines, line)) {
         std::string mode = line.substr(0, line.find(' '));
         std::string path = line.substr(line.find(" ./") + 1); // and " -> target" for a link
+        if (path == "./") continue;                              // the archive's root
         EXPECT_EQ(path.rfind("./usr/", 0), 0u) << line;
         if (mode[0] == 'd') continue;
         files.push_back(mode + " " + path);
@@ -113,14 +126,39 @@ TEST_F(DebianPackage, ContentsAreTheInstalledTreeUnderUsr) {
     EXPECT_EQ(files, expected);
 }
 
-TEST_F(DebianPackage, LintianFindsNothingToReport) {
+TEST_F(DebianPackage, LintianFindsNothingToReportOnThePackageOrTheChanges) {
     // Any tag fails, informational and pedantic ones too: the package
     // overrides none. Only lintian's note about running as root may stand.
-    CommandResult lint = runCommand("lintian --display-info --pedantic --fail-on none " + shellQuote(deb()));
-    EXPECT_EQ(lint.exitCode, 0) << lint.output;
-    std::istringstream lines(lint.output);
-    for (std::string line; std::getline(lines, line);)
-        EXPECT_TRUE(line == "running with root privileges is not recommended!") << line;
+    // The .changes brings the debug symbols package and the .buildinfo along.
+    for (const std::string &file : {deb(), changes}) {
+        SCOPED_TRACE(file);
+        CommandResult lint = runCommand("lintian --display-info --pedantic --fail-on none " + shellQuote(file));
+        EXPECT_EQ(lint.exitCode, 0) << lint.output;
+        std::istringstream lines(lint.output);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_TRUE(line == "running with root privileges is not recommended!") << line;
+    }
+}
+
+TEST_F(DebianPackage, ShipsNoPathOfTheFolderItWasBuiltIn) {
+    CommandResult found = runCommand("grep -rlaF " + shellQuote(output->path()) + " " + shellQuote(usr()));
+    EXPECT_EQ(found.exitCode, 1) << found.output;
+    // Nor do the debug symbols, whose (compressed) strings name the source files.
+    CommandResult strings = runCommand("cd " + shellQuote(output->path() + "/unpacked-debug") +
+                                       " && find . -name '*.debug' -exec readelf -z -p .debug_line_str -p .debug_str {} +");
+    EXPECT_NE(strings.output.find("  ./src/shell/main.cpp\n"), std::string::npos) << strings.output;
+    EXPECT_EQ(strings.output.find(output->path()), std::string::npos);
+}
+
+TEST_F(DebianPackage, ManualPagesAreDatedByTheChangelogNotByTheBuild) {
+    std::string date = trimmed(runCommand("date -u -d @$(dpkg-parsechangelog -l " +
+                                          shellQuote(INSTALL_SOURCE_DIR "/debian/changelog") +
+                                          " -S Timestamp) +%Y-%m-%d").output);
+    for (const std::string &command : {PROGRAM, LAUNCHER}) {
+        SCOPED_TRACE(command);
+        std::string page = runCommand("zcat " + shellQuote(usr() + "/share/man/man1/" + command + ".1.gz")).output;
+        EXPECT_NE(page.find(".TH \"" + command + "\" \"1\" \"" + date + "\"\n"), std::string::npos) << page;
+    }
 }
 
 TEST_F(DebianPackage, AppStreamDataValidatesWithTheDesktopEntryBesideIt) {
