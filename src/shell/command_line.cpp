@@ -55,7 +55,7 @@ int readLeadingDigits(const char *text) {
     return static_cast<int>(number);
 }
 
-static void readOptions(int argc, char **argv) {
+void readOptions(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         for (const OptionPair &option : OPTIONS) {
             if (equalsIgnoringCase(argv[i], option.shortForm) ||
