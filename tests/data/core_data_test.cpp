@@ -170,12 +170,18 @@ TEST_F(CoreDataTest, LookupsFindOnlyWholeEntriesBehindTheKey) {
 }
 
 TEST_F(CoreDataTest, OverlongNameIsCutToTheBuffer) {
-    writeFile("cache/corvanedbcore",
-              "\"ingredients\":{\"1\":{\"name\":\"" + std::string(5000, 'n') + "\"}}");
-    ASSERT_TRUE(load());
-    char name[CORE_NAME_BUFFER_SIZE];
-    ASSERT_TRUE(lookupCoreItemName(1, name));
-    EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
+    // Names that just fit, as long as the buffer, and far longer; the room
+    // behind the buffer shows a byte written past it.
+    for (std::size_t length : {CORE_NAME_BUFFER_SIZE - 1, CORE_NAME_BUFFER_SIZE, std::size_t{5000}}) {
+        SCOPED_TRACE(length);
+        writeFile("cache/corvanedbcore",
+                  "\"ingredients\":{\"1\":{\"name\":\"" + std::string(length, 'n') + "\"}}");
+        ASSERT_TRUE(load());
+        char name[CORE_NAME_BUFFER_SIZE + 8];
+        std::memset(name, 'x', sizeof name);
+        ASSERT_TRUE(lookupCoreItemName(1, name));
+        EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
+    }
 }
 
 
