@@ -72,6 +72,8 @@ void runCommandLine(int argc, char **argv) {
         return;
     }
     std::printf(PROGRAM_TITLE " %s\n", VERSION_TEXT);
+    // Kept as the users know it: every argument counts, options and
+    // quantities too, and the count always reads "items" ("1 items").
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
     readOptions(argc, argv);
     std::vector<RequestedItem> items;
