@@ -162,10 +162,14 @@ static int downloadDocument(Lookup *lookup, const char *path, char **text, int *
         reportFailure(lookup->errorText, "Error writing cache file for [%s].\n", shownName(name).c_str());
         result = RESULT_CACHE_FILE_ERROR;
     }
-    if (result == RESULT_OK) {
-        formItemAddress(lookup->store->baseAddress.c_str(), searchId, lookup->work, WORK_BUFFER_SIZE);
-        result = fetchInto(lookup, &download, &lookup->facts);
+    // A short name and an id of many digits make the item address the
+    // longer one: it is refused like the search address, never sent cut.
+    if (result == RESULT_OK &&
+        !formItemAddress(lookup->store->baseAddress.c_str(), searchId, lookup->work, WORK_BUFFER_SIZE)) {
+        reportFailure(lookup->errorText, "Request address too long for [%s]\n", shownName(name).c_str());
+        result = RESULT_WEB_ERROR;
     }
+    if (result == RESULT_OK) result = fetchInto(lookup, &download, &lookup->facts);
     return checkAndCommit(lookup, path, result, &download, text, itemId);
 }
 

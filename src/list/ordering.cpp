@@ -23,6 +23,8 @@ int compareMaterials(const void *a, const void *b) {
     return std::strcmp(left->name, right->name);
 }
 
+// Kept as the users know it: two filters, the console's hiding "Shard"
+// anywhere (so "Shardstone" too), the dialog's only " Shard" after a blank.
 bool isCrystalName(const char *name, CrystalFilter variant) {
     const char *shard = variant == CRYSTAL_FILTER_DIALOG ? " Shard" : "Shard";
     return (std::strstr(name, " Crystal") && !std::strstr(name, "Mhigan")) ||

@@ -171,6 +171,8 @@ static int expandInContext(ExpansionContext *context, ExpansionCall call) {
     result = lookupItemDocument(&context->generation->store, call.name, &document, errorText);
     if (result == RESULT_OK && document->itemId == -1) {
         char text[ERROR_TEXT_SIZE];
+        // Kept as the users know it: the one error text without a line end
+        // (the console line gets one).
         std::snprintf(text, sizeof text, "Couldn't find a CorvaneDB page for [%s]", call.name);
         std::printf("%s\n", text);
         setErrorText(errorText, text);

@@ -55,7 +55,7 @@ int readLeadingDigits(const char *text) {
     return static_cast<int>(number);
 }
 
-static void readOptions(int argc, char **argv) {
+void readOptions(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         for (const OptionPair &option : OPTIONS) {
             if (equalsIgnoringCase(argv[i], option.shortForm) ||
@@ -72,6 +72,8 @@ void runCommandLine(int argc, char **argv) {
         return;
     }
     std::printf(PROGRAM_TITLE " %s\n", VERSION_TEXT);
+    // Kept as the users know it: every argument counts, options and
+    // quantities too, and the count always reads "items" ("1 items").
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
     readOptions(argc, argv);
     std::vector<RequestedItem> items;

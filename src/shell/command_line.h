@@ -9,6 +9,10 @@ void printUsage();
 // expansion per item, and the sorted, filtered list (or "Error %d").
 void runCommandLine(int argc, char **argv);
 
+// The option pass: every argument after argv[0] that is one of the twelve
+// option forms (letter case ignored) turns its setting on.
+void readOptions(int argc, char **argv);
+
 // The number formed by the leading decimal digits of text (0 without any);
 // a value beyond the signed 32-bit range reads as 2147483647.
 int readLeadingDigits(const char *text);

@@ -32,5 +32,7 @@ int runProgram(int argc, char **argv) {
     materialStorage = nullptr;
     freeCoreData();
     closeWindowLayer();
+    // Kept as the users know it: exit code 0 on every path, failures too;
+    // the messages say what went wrong.
     return 0;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -72,6 +74,7 @@ TEST_F(CoreDataTest, FailedLoadsSayWhyAndLeaveNoDownloadBehind) {
         std::vector<std::string> requests;
         std::string folderAfter; // the entries of the folder and of its cache folder
         std::string cacheAfter;
+        bool unprivileged = false; // loaded as user 65534 when the suite runs as root: mode 0555 stops both
     } rows[] = {
         {"error page", R"([{"path":")" + CORE_PATH + R"(","status":500,"body":"<html>down</html>"}])", {}, noCore,
          asked, "cache", ""},
@@ -90,6 +93,10 @@ TEST_F(CoreDataTest, FailedLoadsSayWhyAndLeaveNoDownloadBehind) {
         {"file that cannot be opened is not replaced", "[]",
          shell("ln -s loop cache/corvanedbcore && ln -s corvanedbcore cache/loop"),
          "Error reading cache file for [cache/corvanedbcore].\n", {}, "cache", "corvanedbcore loop"},
+        {"cache folder that cannot be written", "[]", shell("chmod go+x . && chmod 555 cache"),
+         notice + "Error opening cache file for [corvanedbcore]. Ensure the cache folder exists alongside the "
+                  "program.\n",
+         {}, "cache", "", true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -97,7 +104,14 @@ TEST_F(CoreDataTest, FailedLoadsSayWhyAndLeaveNoDownloadBehind) {
         standin.setRules(row.rules);
         standin.clearLog();
         if (row.prepare) row.prepare();
+        bool asUser = row.unprivileged && geteuid() == 0;
+        if (asUser) {
+            ASSERT_EQ(seteuid(65534), 0);
+        }
         EXPECT_FALSE(load());
+        if (asUser) {
+            ASSERT_EQ(seteuid(0), 0);
+        }
         EXPECT_EQ(printed, row.message);
         EXPECT_EQ(coreData, nullptr);
         EXPECT_EQ(standin.requests(), row.requests);
@@ -156,12 +170,18 @@ TEST_F(CoreDataTest, LookupsFindOnlyWholeEntriesBehindTheKey) {
 }
 
 TEST_F(CoreDataTest, OverlongNameIsCutToTheBuffer) {
-    writeFile("cache/corvanedbcore",
-              "\"ingredients\":{\"1\":{\"name\":\"" + std::string(5000, 'n') + "\"}}");
-    ASSERT_TRUE(load());
-    char name[CORE_NAME_BUFFER_SIZE];
-    ASSERT_TRUE(lookupCoreItemName(1, name));
-    EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
+    // Names that just fit, as long as the buffer, and far longer; the room
+    // behind the buffer shows a byte written past it.
+    for (std::size_t length : {CORE_NAME_BUFFER_SIZE - 1, CORE_NAME_BUFFER_SIZE, std::size_t{5000}}) {
+        SCOPED_TRACE(length);
+        writeFile("cache/corvanedbcore",
+                  "\"ingredients\":{\"1\":{\"name\":\"" + std::string(length, 'n') + "\"}}");
+        ASSERT_TRUE(load());
+        char name[CORE_NAME_BUFFER_SIZE + 8];
+        std::memset(name, 'x', sizeof name);
+        ASSERT_TRUE(lookupCoreItemName(1, name));
+        EXPECT_EQ(std::strlen(name), CORE_NAME_BUFFER_SIZE - 1);
+    }
 }
 
 

@@ -44,6 +44,7 @@ TEST(ItemFacts, YieldRegionAndDelimiter) {
         {"{\"id\":\"1\",\"yield\":5}\"ingredients\"", false, 0},
         {"{\"id\":\"1\",\"yield\":7}\"ingredients\",", true, 7},          // ',' searched in the whole text
         {"{\"yield\":2,\"id\":\"1\"}", true, 1},                          // key needs its leading ','
+        {",\"yield\":\"ingredients\":[],", true, 0},                     // key fills the region before "ingredients"
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.document);

@@ -83,6 +83,8 @@ TEST_F(ItemStoreTest, FailedLookupsLeaveTheCacheAsItWas) {
         std::string rules;
         int result;
         std::string printed;
+        std::string name = "Copper Ore";
+        std::string base = {}; // the service address; the stand-in's when empty
     } rows[] = {
         {"search error page", R"([{"path":")" + search + R"(","status":500,"body":"<html>oops</html>"}])",
          RESULT_UNEXPECTED_DOCUMENT, ""},
@@ -100,22 +102,32 @@ TEST_F(ItemStoreTest, FailedLookupsLeaveTheCacheAsItWas) {
          "Web error on [Copper Ore]\n"},
         {"search cut short", R"([{"path":")" + search + R"(","truncate":10}])", RESULT_WEB_ERROR,
          "Web error on [Copper Ore]\n"},
+        // 99 bytes escaped as 297 fill the search text's buffer exactly.
+        {"search text that fills its buffer", "[]", RESULT_UNEXPECTED_DOCUMENT, "", std::string(99, '+')},
+        // Only a short name and a long id make the item address the longer one:
+        // with 968 bytes of base, the search address takes 999 bytes, the item's 1000.
+        {"item address beyond its buffer",
+         R"([{"path":"*","body":"{\"type\":\"item\",\"id\":\"123456789\",\"n\":\"Cu\"}"}])", RESULT_WEB_ERROR, "Request address too long for [Cu]\n", "Cu",
+         standin.baseAddress() + "/" + std::string(967 - standin.baseAddress().size(), 'p')},
     };
     for (bool refresh : {false, true}) {
         for (const Row &row : rows) {
             SCOPED_TRACE(std::string(row.label) + (refresh ? ", refreshing" : ", not cached"));
-            std::remove("cache/Copper Ore");
-            if (refresh) writeFile("cache/Copper Ore", old);
+            if (refresh) writeFile("cache/" + row.name, old);
             settings.refreshCache = refresh;
             standin.setRules(row.rules);
-            EXPECT_EQ(load("Copper Ore"), row.result);
+            standin.clearLog();
+            setenv("CORVANEDB_URL", (row.base.empty() ? standin.baseAddress() : row.base).c_str(), 1);
+            EXPECT_EQ(load(row.name), row.result);
             EXPECT_EQ(text, nullptr);
             EXPECT_EQ(printed, row.printed);
             EXPECT_EQ(errorText, row.printed);
-            EXPECT_EQ(listFolder("cache"), refresh ? "Copper Ore" : "");
+            EXPECT_FALSE(standin.requests().empty()); // the search was sent
+            EXPECT_EQ(listFolder("cache"), refresh ? row.name : "");
             if (refresh) {
-                EXPECT_EQ(readFile("cache/Copper Ore"), old);
+                EXPECT_EQ(readFile("cache/" + row.name), old);
             }
+            std::remove(("cache/" + row.name).c_str());
         }
     }
 }

@@ -125,15 +125,17 @@ TEST(DialogList, RowsInTheDialogsForm) {
     std::vector<MaterialRecord> rows = {makeRow("Brass Lamp", 0, 0, 0, 0, 0),
                                         makeRow("Wind Shard", 0, 0, 0, 0, 1),
                                         makeRow("Shardstone", 0, 0, 0, 0, 2),
-                                        makeRow("Nails", 0, 0, 0, 0, 3)};
+                                        makeRow("Nails", 0, 0, 0, 0, 3),
+                                        makeRow("Rivets", 0, 0, 0, 0, 4)};
     rows[0].quantity = 3, rows[0].yield = 3, rows[0].amount = 7;
     rows[1].quantity = 2, rows[1].yield = 1, rows[1].amount = 2;
     rows[2].quantity = 123456, rows[2].yield = 1, rows[2].amount = 123456;
     rows[3].quantity = 4, rows[3].yield = -2, rows[3].amount = 4;
-    MaterialTable all = tableOver(rows, 4), none = tableOver(rows, 0), two = tableOver(rows, 2);
+    rows[4].quantity = 5, rows[4].yield = 2, rows[4].amount = 9; // the smallest yield with a note
+    MaterialTable all = tableOver(rows, 5), none = tableOver(rows, 0), two = tableOver(rows, 2);
     EXPECT_EQ(formatDialogList(&all, true),
               "Shopping list:\r\n    3\tBrass Lamp (3 x 3 for 7)\r\n123456\tShardstone\r\n"
-              "    4\tNails\r\n");
+              "    4\tNails\r\n    5\tRivets (5 x 2 for 9)\r\n");
     EXPECT_EQ(formatDialogList(&none, true), "Shopping list:\r\n");
     EXPECT_EQ(formatDialogList(&two, false),
               "Shopping list:\r\n    3\tBrass Lamp (3 x 3 for 7)\r\n    2\tWind Shard\r\n");

@@ -197,6 +197,8 @@ TEST_F(ExpansionTest, TemplateReportsAndTheirResults) {
          RESULT_OK, "5"},
         {"ingredient without a name",
          itemDocument("X", 20, "", 1, 1, {{555, 1, ""}}), RESULT_OK, "6 (555)"},
+        {"document that begins with its ingredient list", "\"ingredients\":[{\"id\":555,\"amount\":1}]",
+         RESULT_OK, "6 (555)"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -249,6 +251,7 @@ TEST_F(ExpansionTest, MerchantRulesDecideCraftOrBuy) {
         {"beast tribe, two vendors", "\"vendors\":[1005554,1005569]", true, true, false, false,
          1005554},
         {"beast tribe id inside a longer id", "\"vendors\":[91017337]", true, true, false, true, 0},
+        {"beast tribe id ending the list, after a near miss", "\"vendors\":[11005554]", true, true, false, true, 0},
         {"gear, option on", "\"equip\":1,\"vendors\":[1001234]", true, false, true, true, 1001234},
         {"gear, option off", "\"equip\":1,\"vendors\":[1001234]", true, false, false, false,
          1001234},
