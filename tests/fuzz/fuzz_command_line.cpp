@@ -29,7 +29,7 @@ static void stockCache() {
         std::string document = readAll(entry.path());
         writeCacheFile(documentName(document), document);
     }
-    writeCacheFile("corvanedbcore", readAll(DATA_DIR "/sample/core.json"));
+    writeCoreDataFile(readAll(DATA_DIR "/sample/core.json"));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

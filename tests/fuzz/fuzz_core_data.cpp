@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     enterFuzzFolder();
-    writeCacheFile("corvanedbcore", std::string(reinterpret_cast<const char *>(data), size));
+    writeCoreDataFile(std::string(reinterpret_cast<const char *>(data), size));
     resetProcessState();
     if (!loadCoreData()) return 0;
     if (std::strncmp(coreData, "\"ingredients\":", 14) != 0) __builtin_trap();

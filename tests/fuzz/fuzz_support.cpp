@@ -27,6 +27,11 @@ void clearCacheFolder() {
     for (const auto &entry : fs::directory_iterator("cache", ignored)) fs::remove_all(entry.path(), ignored);
 }
 
+void writeCoreDataFile(const std::string &bytes) {
+    std::ofstream out("cache/corvanedbcore", std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
 bool writeCacheFile(const std::string &name, const std::string &bytes) {
     if (!isPlainFileName(name.c_str()) || name.size() > 99) return false;
     std::ofstream out("cache/" + name, std::ios::binary | std::ios::trunc);

@@ -15,6 +15,9 @@ void enterFuzzFolder();
 // Removes every file of the cache folder.
 void clearCacheFolder();
 
+// Writes the core data file of the cache folder (no item may take its name).
+void writeCoreDataFile(const std::string &bytes);
+
 // Writes bytes as cache/<name>; false when the name is no plain file name.
 bool writeCacheFile(const std::string &name, const std::string &bytes);
 
