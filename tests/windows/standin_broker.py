@@ -33,7 +33,9 @@ POLL_SECONDS = 0.01
 
 def start(spool, ident, running):
     with open(os.path.join(spool, ident + ".start"), encoding="utf-8") as f:
-        data = f.read().strip()
+        lines = f.read().splitlines()  # the data folder, and the latency in milliseconds
+    data = lines[0].strip()
+    latency = lines[1].strip() if len(lines) > 1 else "0"
     work = os.path.join(spool, ident)
     os.makedirs(work, exist_ok=True)
     output = open(os.path.join(work, "output"), "wb")
@@ -41,7 +43,7 @@ def start(spool, ident, running):
         process = subprocess.Popen(
             [sys.executable, os.path.abspath(STANDIN), "--data", data, "--port", "0",
              "--port-file", os.path.join(work, "port"), "--log", os.path.join(work, "log"),
-             "--rules", os.path.join(work, "rules.json")],
+             "--rules", os.path.join(work, "rules.json"), "--latency-ms", latency],
             stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
     except OSError as error:
         output.write(("cannot start the stand-in: %s\n" % error).encode())

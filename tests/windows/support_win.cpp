@@ -145,12 +145,12 @@ static std::string spoolFolder() {
 
 static std::atomic<int> standinCount{0};
 
-Standin::Standin(const std::string &dataFolder) {
+Standin::Standin(const std::string &dataFolder, int latencyMs) {
     std::string spool = spoolFolder();
     child = static_cast<pid_t>(++standinCount);
     std::string ident = "w" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(child);
     workFolder = spool + "\\" + ident;
-    writeFile(spool + "\\" + ident + ".tmp", dataFolder);
+    writeFile(spool + "\\" + ident + ".tmp", dataFolder + "\n" + std::to_string(latencyMs) + "\n");
     fs::rename(spool + "\\" + ident + ".tmp", spool + "\\" + ident + ".start");
     std::string failure = "did not write its port within 60 s";
     bool ended = false;
@@ -196,5 +196,10 @@ void Standin::setRules(const std::string &rulesJson) {
 std::string Standin::log() const { return readFile(workFolder + "\\log"); }
 
 std::vector<std::string> Standin::requests() const { return requestsInLog(log()); }
+
+int Standin::mostInFlight() const {
+    std::vector<int> inFlight = inFlightInLog(log());
+    return inFlight.empty() ? 0 : *std::max_element(inFlight.begin(), inFlight.end());
+}
 
 void Standin::clearLog() { writeFile(workFolder + "\\log", ""); }
