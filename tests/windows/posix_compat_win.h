@@ -12,5 +12,9 @@ int setenv(const char *name, const char *value, int overwrite);
 // Removes an environment variable of this process.
 int unsetenv(const char *name);
 
+// Windows has no user ids: the process is never root, and switching fails.
+unsigned geteuid();
+int seteuid(unsigned user);
+
 // The Windows path under which Wine shows a Linux path (Z:\... by default).
 std::string windowsPathOf(const std::string &unixPath);

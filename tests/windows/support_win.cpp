@@ -36,6 +36,10 @@ int setenv(const char *name, const char *value, int overwrite) {
 
 int unsetenv(const char *name) { return _putenv((std::string(name) + "=").c_str()); }
 
+unsigned geteuid() { return 1000; }
+
+int seteuid(unsigned) { return -1; }
+
 std::string windowsPathOf(const std::string &unixPath) {
     using ToDos = wchar_t *(CDECL *)(const char *);
     auto toDos = reinterpret_cast<ToDos>(
@@ -48,6 +52,20 @@ std::string windowsPathOf(const std::string &unixPath) {
     return path;
 }
 
+// The Linux path of a Windows path under Wine; a path that is no Windows
+// path (one without a drive) is taken as a Linux path already.
+static std::string unixPathOf(const std::string &path) {
+    if (path.size() < 2 || path[1] != ':') return path;
+    using ToUnix = char *(CDECL *)(const wchar_t *);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide;
+    char *linuxPath = toUnix && utf8ToUtf16(path, &wide) ? toUnix(wide.c_str()) : nullptr;
+    if (!linuxPath) throw std::runtime_error("no Linux path for " + path);
+    std::string found = linuxPath;
+    HeapFree(GetProcessHeap(), 0, linuxPath);
+    return found;
+}
 
 // Temporary folders lie under Linux's /tmp (drive Z: under Wine), so that the
 // tests' Linux paths (DATA_DIR) reach their files from the current folder.
@@ -150,7 +168,8 @@ Standin::Standin(const std::string &dataFolder, int latencyMs) {
     child = static_cast<pid_t>(++standinCount);
     std::string ident = "w" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(child);
     workFolder = spool + "\\" + ident;
-    writeFile(spool + "\\" + ident + ".tmp", dataFolder + "\n" + std::to_string(latencyMs) + "\n");
+    // The broker runs the stand-in on Linux: it takes a Linux path.
+    writeFile(spool + "\\" + ident + ".tmp", unixPathOf(dataFolder) + "\n" + std::to_string(latencyMs) + "\n");
     fs::rename(spool + "\\" + ident + ".tmp", spool + "\\" + ident + ".start");
     std::string failure = "did not write its port within 60 s";
     bool ended = false;
