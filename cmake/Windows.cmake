@@ -29,9 +29,11 @@ target_compile_definitions(shopping_core PUBLIC REPORT_FORMAT_ARCHETYPE=gnu_prin
 add_library(shopping_ui_win STATIC
   src/ui/win/main_dialog.cpp
   src/ui/win/window_system.cpp
-  src/ui/win/window_module.cpp
+  src/ui/window_module.cpp
 )
 target_link_libraries(shopping_ui_win PUBLIC shopping_generation comctl32)
+# The window layer is part of the program: its table's entry needs no export.
+target_compile_definitions(shopping_ui_win PRIVATE WINDOW_LAYER_EXPORT=)
 
 # The icon, drawn from the SVG at the sizes Windows asks for and packed into an .ico.
 find_program(RSVG_CONVERT rsvg-convert)
@@ -65,13 +67,13 @@ add_custom_target(shopping-list-icon DEPENDS ${TAVRO_ICON})
 # ---------------------------------------------------------------- the program
 
 # A window program (-mwindows): started from a console it writes there, else it
-# shows the dialog (shell/terminal_win.cpp). wmain takes the arguments in UTF-16.
+# shows the dialog (shell/console_attach_win.cpp). wmain takes the arguments in UTF-16.
 add_executable(shopping-list WIN32
   src/shell/main_win.cpp
   src/shell/startup.cpp
-  src/shell/terminal_win.cpp
+  src/shell/console_attach_win.cpp
   src/shell/window_layer.cpp
-  src/shell/window_loader_win.cpp
+  src/shell/window_layer_win.cpp
   src/ui/win/shopping_list.rc
 )
 target_link_libraries(shopping-list PRIVATE shopping_ui_win shopping_core)

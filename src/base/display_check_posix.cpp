@@ -1,7 +1,7 @@
 // Whether a message box may have a screen, on POSIX systems.
 #include <cstdlib>
 
-#include "base/messages.h"
+#include "base/display_check.h"
 
 bool displayAvailable() {
     const char *x11 = std::getenv("DISPLAY");

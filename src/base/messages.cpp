@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/display_check.h"
 #include "base/process_state.h"
 
 static MessageBoxHooks messageBoxHooks = {};
@@ -62,13 +63,11 @@ void reportTemplateChanged(const char *codeText, char *errorText) {
         messageBoxHooks.showTemplateChanged(codeText);
 }
 
-void requestDialogRedraw() {
-    if (dialogWindow && messageBoxHooks.redrawDialog) messageBoxHooks.redrawDialog();
-}
-
-int progressFlushMilliseconds = PROGRESS_FLUSH_MS;
+static int progressFlushMilliseconds = PROGRESS_FLUSH_MS;
 static std::chrono::steady_clock::time_point lastProgressFlush;
 static bool progressPending = false;
+
+void setProgressBatchTime(int milliseconds) { progressFlushMilliseconds = milliseconds; }
 
 void printProgressDot() {
     std::fputc('.', stdout);

@@ -18,8 +18,6 @@ struct MessageBoxHooks {
     // Modal box without owner titled "CorvaneDB template changed. Message:",
     // text = the code text, OK only, no icon.
     void (*showTemplateChanged)(const char *codeText);
-    // Repaints the dialog and its children at once, without taking input.
-    void (*redrawDialog)();
 };
 
 // Installs the hooks (copied); null removes them.
@@ -54,19 +52,14 @@ void setErrorText(char *errorText, const char *text);
 void reportTemplateChanged(const char *codeText, char *errorText);
 
 // Prints one progress dot on standard output. Dots are written in batches:
-// standard output is flushed when the last flush lies
-// progressFlushMilliseconds or more behind, and by flushProgress.
+// standard output is flushed when the last flush lies the batch time or
+// more behind, and by flushProgress.
 constexpr int PROGRESS_FLUSH_MS = 50;
-extern int progressFlushMilliseconds; // PROGRESS_FLUSH_MS; tests change it
 void printProgressDot();
+
+// Sets the batch time of the dots (PROGRESS_FLUSH_MS at process start).
+void setProgressBatchTime(int milliseconds);
 
 // Flushes the dots printed so far: before the program waits (for the web
 // service) and when a generation ends.
 void flushProgress();
-
-// Asks the window layer to repaint the dialog now; nothing in console mode.
-void requestDialogRedraw();
-
-// True when the system may have a screen for a message box: on POSIX
-// systems when DISPLAY or WAYLAND_DISPLAY is set; always on Windows.
-bool displayAvailable();

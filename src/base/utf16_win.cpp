@@ -24,6 +24,12 @@ bool utf8ToUtf16(std::string_view text, std::wstring *wide) {
     return valid;
 }
 
+std::wstring wide(std::string_view text) {
+    std::wstring converted;
+    utf8ToUtf16(text, &converted);
+    return converted;
+}
+
 std::string utf16ToUtf8(std::wstring_view text) {
     std::string narrow;
     if (text.empty() || text.size() > INT_MAX) return narrow;

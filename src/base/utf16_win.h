@@ -10,5 +10,8 @@
 // showing but not for naming a file.
 bool utf8ToUtf16(std::string_view text, std::wstring *wide);
 
+// The UTF-16 form of UTF-8 text for showing (invalid bytes as U+FFFD).
+std::wstring wide(std::string_view text);
+
 // The UTF-8 form of UTF-16 text; an unpaired surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::wstring_view text);

@@ -38,16 +38,32 @@ struct ItemInHand {
     MaterialRecord *currentRow;
 };
 
+// Adds the row of `name` (item `itemId`, only printed) at `depth` with job
+// `job`: room for it first, then the yield from its document. On RESULT_OK
+// the new row is the table's last.
+static int addRow(ExpansionContext *context, int itemId, const char *name, int depth, int job) {
+    Generation *generation = context->generation;
+    int result = checkMaterialRoom(&generation->table, name, generation->errorText);
+    if (result != RESULT_OK) return result;
+    std::shared_ptr<ItemDocument> document;
+    result = lookupItemDocument(&generation->store, name, &document, generation->errorText);
+    if (result != RESULT_OK) return result;
+    result = addMaterial(&generation->table, name, depth, job, itemFacts(document.get()),
+                         generation->errorText);
+    if (result == RESULT_OK && generation->settings.verbose)
+        std::printf("New material %d [%s]\n", itemId, name);
+    return result;
+}
+
 // Finds the item's own row, or adds one below depth 0, and gives it the
-// job value. Returns the result of addMaterial.
+// job value. Returns the result of addRow.
 static int takeCurrentRow(ExpansionContext *context, ExpansionCall call, ItemInHand *item) {
     MaterialTable *table = &context->generation->table;
     item->currentRow = findMaterialRow(table, call.name);
     if (item->currentRow) {
         item->currentRow->job = static_cast<std::int8_t>(item->facts->job);
     } else if (call.depth > 0) {
-        int result = addMaterial(item->itemId, call.name, call.depth, item->facts->job,
-                                 context->generation);
+        int result = addRow(context, item->itemId, call.name, call.depth, item->facts->job);
         if (result != RESULT_OK) return result;
         item->currentRow = &table->rows[table->rowCount - 1];
     }
@@ -99,7 +115,7 @@ static int expandIngredients(ExpansionContext *context, ExpansionCall call,
     for (const RecipeEntry &entry : facts.entries) {
         MaterialRecord *row = findMaterialRow(table, entry.name.c_str());
         if (!row) {
-            int result = addMaterial(entry.id, entry.name.c_str(), call.depth, 0, generation);
+            int result = addRow(context, entry.id, entry.name.c_str(), call.depth, 0);
             if (result != RESULT_OK) return result;
             row = &table->rows[table->rowCount - 1];
         }
@@ -163,7 +179,7 @@ static int expandDocument(ExpansionContext *context, ExpansionCall call, ItemDoc
 
 static int expandInContext(ExpansionContext *context, ExpansionCall call) {
     printProgressDot();
-    requestDialogRedraw();
+    reportGenerationStep(context->generation);
     int result = enterExpansionPath(context, call);
     if (result != RESULT_OK) return result;
     char *errorText = context->generation->errorText;

@@ -1,25 +1,52 @@
 // One generation of the shopping list as one object: what a front end set
 // for it, the table it fills, the documents and facts it read, and the
 // fetching ahead under them. Made at the generation's start, handed to every
-// operation of it, and released at its end on every path.
+// operation of it, and released at its end on every path. runGeneration
+// holds the steps that both front ends share.
 #pragma once
+
+#include <cstddef>
+#include <functional>
+#include <vector>
 
 #include "base/process_state.h"
 #include "data/item_store.h"
 #include "recipe/material_table.h"
 
+// Told how far a generation is, with the number of requested items done so
+// far: after each requested item that expanded without error, and at every
+// step of the expansion (a window repaints there while the run holds its
+// event loop).
+using GenerationProgress = std::function<void(std::size_t itemsDone)>;
+
 struct Generation {
-    Settings settings;    // as the front end set them for this generation
-    MaterialTable table;  // the rows, in the storage that start-up allocated
-    char *errorText;      // the caller's buffer (ERROR_TEXT_SIZE bytes), or null
-    ItemStore store;      // the documents and facts read, and fetching ahead
+    Settings settings;           // as the front end set them for this generation
+    MaterialTable table;         // the rows, in the storage that start-up allocated
+    char *errorText;             // the caller's buffer (ERROR_TEXT_SIZE bytes), or null
+    ItemStore store;             // the documents and facts read, and fetching ahead
+    GenerationProgress progress; // told how far the run is; may be empty
+    std::size_t itemsDone;       // requested items expanded so far
 };
 
 // Opens a generation with a copy of `settings`, over the rows of `storage`
-// (cleared), reporting into `errorText` when it is given.
+// (cleared), reporting into `errorText` when it is given and telling
+// `progress`, when it is given, how far it is.
 void openGeneration(Generation *generation, const Settings &settings, MaterialRecord *storage,
-                    char *errorText);
+                    char *errorText, GenerationProgress progress = nullptr);
 
 // Releases what the generation holds: fetching ahead with its workers, the
 // documents and their facts. The rows stay in the storage.
 void closeGeneration(Generation *generation);
+
+// Expands every item at depth 0 in order into the open generation (whose
+// error text is emptied before each item), fetching documents ahead while
+// it runs, and stops at the first nonzero result. Fetching ahead has ended
+// and the dots are flushed when it returns. Returns RESULT_OK, or the
+// failing code with the failing item's index in *failedItem. The rows stay
+// in creation order: the front end sorts them for its list.
+int runGeneration(Generation *generation, const std::vector<RequestedItem> &items,
+                  std::size_t *failedItem);
+
+// Tells the generation's progress callback, when there is one, how far the
+// run is: one step of the expansion.
+void reportGenerationStep(Generation *generation);

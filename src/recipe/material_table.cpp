@@ -6,10 +6,9 @@
 #include <cstring>
 
 #include "base/messages.h"
-#include "base/process_state.h"
 #include "base/result.h"
-#include "data/item_store.h"
-#include "recipe/generation.h"
+#include "data/item_facts.h"
+#include "data/lookup_rules.h"
 
 static const int MAX_YIELD = 127;
 
@@ -50,9 +49,7 @@ void clearMaterialTable(MaterialTable *table, MaterialRecord *rows) {
     forgetNameIndex(table);
 }
 
-int addMaterial(int itemId, const char *name, int depth, int job, Generation *generation) {
-    MaterialTable *table = &generation->table;
-    char *errorText = generation->errorText;
+int checkMaterialRoom(const MaterialTable *table, const char *name, char *errorText) {
     int result = checkItemNameLength(name, errorText);
     if (result != RESULT_OK) return result;
     if (table->rowCount >= MATERIAL_TABLE_ROWS) {
@@ -60,28 +57,27 @@ int addMaterial(int itemId, const char *name, int depth, int job, Generation *ge
                       MATERIAL_TABLE_ROWS, shownName(name).c_str());
         return RESULT_TABLE_FULL;
     }
+    return RESULT_OK;
+}
+
+int addMaterial(MaterialTable *table, const char *name, int depth, int job, const ItemFacts &facts,
+                char *errorText) {
     MaterialRecord *row = &table->rows[table->rowCount];
     ++table->rowCount;
     std::snprintf(row->name, sizeof row->name, "%s", name);
     row->sequence = static_cast<std::uint16_t>(table->nextSequence++);
     row->depth = static_cast<std::int8_t>(depth);
-    std::shared_ptr<ItemDocument> document;
-    result = lookupItemDocument(&generation->store, name, &document, errorText);
-    if (result != RESULT_OK) return result;
-    const ItemFacts &facts = itemFacts(document.get());
     if (facts.yieldUnterminated) {
         reportTemplateChanged("1", errorText);
-        result = RESULT_UNEXPECTED_DOCUMENT;
-    } else if (facts.yield == 0) {
-        result = RESULT_UNEXPECTED_DOCUMENT;
-    } else if (facts.yield < 0 || facts.yield > MAX_YIELD) {
+        return RESULT_UNEXPECTED_DOCUMENT;
+    }
+    if (facts.yield == 0) return RESULT_UNEXPECTED_DOCUMENT;
+    if (facts.yield < 0 || facts.yield > MAX_YIELD) {
         reportFailure(errorText, "Unsupported recipe yield %d for [%s] (1 to %d).\n", facts.yield,
                       name, MAX_YIELD);
-        result = RESULT_UNEXPECTED_DOCUMENT;
-    } else {
-        row->yield = static_cast<std::int8_t>(facts.yield);
-        row->job = static_cast<std::int8_t>(job);
-        if (generation->settings.verbose) std::printf("New material %d [%s]\n", itemId, row->name);
+        return RESULT_UNEXPECTED_DOCUMENT;
     }
-    return result;
+    row->yield = static_cast<std::int8_t>(facts.yield);
+    row->job = static_cast<std::int8_t>(job);
+    return RESULT_OK;
 }

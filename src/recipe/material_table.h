@@ -56,12 +56,17 @@ void clearMaterialTable(MaterialTable *table, MaterialRecord *rows);
 // The first row in use whose name equals `name`, or null.
 MaterialRecord *findMaterialRow(MaterialTable *table, const char *name);
 
-struct Generation;
+struct ItemFacts;
 
-// Appends a row for `name` at depth `depth` with job `job` to the
-// generation's table, reading the recipe's yield from the item's document.
-// The new row is row rowCount - 1 whatever the result. Returns RESULT_OK, the
-// store's code, or RESULT_UNEXPECTED_DOCUMENT when the yield cannot be read
-// or is outside 1 to 127. A name that cannot be a row (too long) and a full
-// table are refused before a row is taken. `itemId` is only printed.
-int addMaterial(int itemId, const char *name, int depth, int job, Generation *generation);
+// Refuses, before the item is looked up, a name that cannot be a row (too
+// long) and a row more than the table holds, with their messages into
+// `errorText`. Returns RESULT_OK, RESULT_NAME_TOO_LONG or RESULT_TABLE_FULL.
+int checkMaterialRoom(const MaterialTable *table, const char *name, char *errorText);
+
+// Appends a row for `name` at depth `depth` with job `job` to the table,
+// with the recipe's yield that the item's `facts` read. The new row is row
+// rowCount - 1 whatever the result. Returns RESULT_OK, or
+// RESULT_UNEXPECTED_DOCUMENT when the yield cannot be read or is outside 1
+// to 127. Call it only after checkMaterialRoom allowed the name.
+int addMaterial(MaterialTable *table, const char *name, int depth, int job, const ItemFacts &facts,
+                char *errorText);

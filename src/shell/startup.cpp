@@ -8,8 +8,8 @@
 #include "data/core_data.h"
 #include "data/http_client.h"
 #include "recipe/material_table.h"
-#include "shell/command_line.h"
-#include "shell/terminal.h"
+#include "shell/console_mode.h"
+#include "shell/console_attach.h"
 #include "shell/window_layer.h"
 
 int runProgram(int argc, char **argv) {

@@ -36,10 +36,7 @@ static void showInformationLater(const char *text) {
     std::fflush(stdout);
 }
 
-static void redrawNothing() {}
-
-static const MessageBoxHooks CONSOLE_MESSAGE_BOXES = {showInformationLater, showTemplateChangedLater,
-                                                      redrawNothing};
+static const MessageBoxHooks CONSOLE_MESSAGE_BOXES = {showInformationLater, showTemplateChangedLater};
 
 void openConsoleMessageBoxes(int &argc, char **argv) {
     consoleArgc = &argc;

@@ -37,6 +37,13 @@
 #define GENERATE_CAPTION "Generate"
 #define REFRESH_CACHE_TEXT "Refresh cache"
 
+/* Whether each option box is ticked when the dialog opens. */
+#define OMIT_CRYSTALS_TICKED 1
+#define DONT_CRAFT_SOLD_TICKED 1
+#define CRAFT_BEAST_TRIBE_TICKED 1
+#define CRAFT_MATERIAL_GEAR_TICKED 1
+#define REFRESH_CACHE_TICKED 0
+
 #define INSTRUCTION_PLACE 3, 2, 404, 11
 #define RECIPES_PLACE 3, 12, 418, 160
 #define OMIT_CRYSTALS_PLACE 4, 179, 55, 8

@@ -38,24 +38,24 @@ TEST(ProgressDots, WrittenInBatchesAndAllThereAfterAFlush) {
     TempFolder folder(false);
     DotCapture capture;
     // No batch time: every dot is written at once.
-    progressFlushMilliseconds = 0;
+    setProgressBatchTime(0);
     printProgressDot();
     EXPECT_EQ(capture.written(), ".");
     // Within a batch time of the last flush, however slowly they come, the
     // dots wait in the buffer instead of one write each.
-    progressFlushMilliseconds = 3600 * 1000;
+    setProgressBatchTime(3600 * 1000);
     for (int i = 0; i < 200; ++i) printProgressDot();
     EXPECT_EQ(capture.written(), ".") << "each dot was written on its own";
     // A dot that comes a batch time after the last flush flushes them all,
     // and so does the flush at the end of a generation.
-    progressFlushMilliseconds = 0;
+    setProgressBatchTime(0);
     printProgressDot();
     EXPECT_EQ(capture.written(), std::string(202, '.'));
-    progressFlushMilliseconds = 3600 * 1000;
+    setProgressBatchTime(3600 * 1000);
     printProgressDot();
     flushProgress();
     EXPECT_EQ(capture.written(), std::string(203, '.'));
-    progressFlushMilliseconds = PROGRESS_FLUSH_MS;
+    setProgressBatchTime(PROGRESS_FLUSH_MS);
 }
 
 TEST(ShownName, ControlBytesButTheTabAsHex) {

@@ -12,7 +12,7 @@
 #include "data/core_data.h"
 #include "fuzz_support.h"
 #include "recipe/material_table.h"
-#include "shell/command_line.h"
+#include "shell/console_mode.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include "data/core_data.h"
 #include "data/item_store.h"
 #include "fuzz_support.h"
-#include "list/report.h"
+#include "list/list_output.h"
 #include "recipe/expansion.h"
 #include "recipe/generation.h"
 

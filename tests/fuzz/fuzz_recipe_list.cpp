@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/generation.h"
+#include "ui/recipe_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char *>(data), size);

@@ -1,4 +1,4 @@
-// Adding rows to the material table, with the yields of their documents.
+// Adding rows to the material table, with the yields their documents state.
 #include "recipe/material_table.h"
 
 #include <gtest/gtest.h>
@@ -7,28 +7,32 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/process_state.h"
 #include "base/result.h"
+#include "data/item_facts.h"
 #include "support/temp_folder.h"
-#include "support/test_generation.h"
 
 namespace {
 
 class AddMaterialTest : public ::testing::Test {
 protected:
-    void TearDown() override { resetProcessState(); }
-    int add(const std::string &name, int depth = 2, int job = 4) {
-        run.takeSettings();
+    AddMaterialTest() { clearMaterialTable(&table, storage); }
+    ~AddMaterialTest() override { freeMaterialStorage(storage); }
+    // Adds `name` as checkMaterialRoom and addMaterial do, with the facts of
+    // `document`.
+    int add(const std::string &name, const char *document = "{\"id\":\"5\",\"x\":1}") {
+        ItemFacts facts{};
+        readItemFacts(document, &facts);
+        errorText[0] = '\0';
         StdoutCapture capture;
-        int result = addMaterial(77, name.c_str(), depth, job, &run.generation);
+        int result = checkMaterialRoom(&table, name.c_str(), errorText);
+        if (result == RESULT_OK) result = addMaterial(&table, name.c_str(), 2, 4, facts, errorText);
         printed = capture.finish();
         return result;
     }
-    TempFolder folder;
-    TestGeneration run;
-    MaterialTable &table = run.generation.table;
+    MaterialRecord *storage = allocMaterialStorage();
+    MaterialTable table{};
     int &rowCount = table.rowCount;
-    char *errorText = run.errorText;
+    char errorText[ERROR_TEXT_SIZE] = "";
     std::string printed;
 };
 
@@ -49,10 +53,9 @@ TEST_F(AddMaterialTest, YieldsAndTheirResults) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.yieldText);
-        writeFile("cache/Item", std::string("{\"id\":\"5\",\"yield\":") + row.yieldText + "}");
-        run.reopen();
+        std::string document = std::string("{\"id\":\"5\",\"yield\":") + row.yieldText + "}";
         int before = rowCount;
-        EXPECT_EQ(add("Item"), row.result);
+        EXPECT_EQ(add("Item", document.c_str()), row.result);
         EXPECT_EQ(rowCount, before + 1);
         const MaterialRecord &added = table.rows[rowCount - 1];
         EXPECT_STREQ(added.name, "Item");
@@ -65,9 +68,8 @@ TEST_F(AddMaterialTest, YieldsAndTheirResults) {
 }
 
 TEST_F(AddMaterialTest, SequenceNumbersRunOnAfterAFailure) {
-    writeFile("cache/Good", "{\"id\":\"5\",\"x\":1}");
     EXPECT_EQ(add("Good"), RESULT_OK);
-    EXPECT_EQ(add("Missing/Name"), RESULT_CACHE_FILE_ERROR);
+    EXPECT_EQ(add("Bad", "{\"id\":\"5\",\"yield\":0,}"), RESULT_UNEXPECTED_DOCUMENT);
     EXPECT_EQ(add("Good"), RESULT_OK);
     ASSERT_EQ(rowCount, 3);
     EXPECT_EQ(table.rows[0].sequence, 0);
@@ -75,15 +77,6 @@ TEST_F(AddMaterialTest, SequenceNumbersRunOnAfterAFailure) {
     EXPECT_EQ(table.rows[2].sequence, 2);
     EXPECT_EQ(table.rows[0].yield, 1);
     EXPECT_EQ(table.nextSequence, 3);
-}
-
-TEST_F(AddMaterialTest, VerboseLineOnlyWhenVerbose) {
-    writeFile("cache/Good", "{\"id\":\"5\",\"x\":1}");
-    EXPECT_EQ(add("Good"), RESULT_OK);
-    EXPECT_EQ(printed, "");
-    settings.verbose = true;
-    EXPECT_EQ(add("Good"), RESULT_OK);
-    EXPECT_EQ(printed, "Retrieving recipe for Good...  from disk cache\nNew material 77 [Good]\n");
 }
 
 TEST_F(AddMaterialTest, FullTableAndLongNameTakeNoRow) {
@@ -97,8 +90,6 @@ TEST_F(AddMaterialTest, FullTableAndLongNameTakeNoRow) {
 }
 
 TEST_F(AddMaterialTest, FindingRowsByNameAndClearingForANewGeneration) {
-    writeFile("cache/A", "{\"id\":\"5\",\"x\":1}");
-    writeFile("cache/B", "{\"id\":\"6\",\"x\":1}");
     ASSERT_EQ(add("A"), RESULT_OK);
     ASSERT_EQ(add("B"), RESULT_OK);
     EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[1]);
@@ -107,7 +98,7 @@ TEST_F(AddMaterialTest, FindingRowsByNameAndClearingForANewGeneration) {
     std::swap(table.rows[0], table.rows[1]);
     EXPECT_EQ(findMaterialRow(&table, "B"), &table.rows[0]);
     EXPECT_EQ(findMaterialRow(&table, "A"), &table.rows[1]);
-    clearMaterialTable(&table, run.storage);
+    clearMaterialTable(&table, storage);
     EXPECT_EQ(rowCount, 0);
     EXPECT_EQ(table.nextSequence, 0);
     EXPECT_STREQ(table.rows[0].name, "");

@@ -24,11 +24,11 @@
 #include "data/core_data.h"
 #include "data/file_system.h"
 #include "data/item_store.h"
-#include "list/report.h"
+#include "list/material_order.h"
 #include "read_once_floor.h"
 #include "recipe/expansion.h"
 #include "recipe/generation.h"
-#include "shell/command_line.h"
+#include "base/decimal_digits.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "base/process_state.h"
 #include "base/version.h"
 #include "ui/dialog_template.h"
+#include "ui/window_system.h"
 
 DialogBaseUnits dialogBaseUnits(const QFont &font) {
     QFontMetrics metrics(font);
@@ -82,10 +83,10 @@ MainDialog::MainDialog()
 
     recipeEdit = makeTextBox(this, "recipeEdit");
 
-    omitCrystalsBox = makeCheckBox(this, "omitCrystalsBox", OMIT_CRYSTALS_TEXT, true);
-    dontCraftSoldBox = makeCheckBox(this, "dontCraftSoldBox", DONT_CRAFT_SOLD_TEXT, true);
-    craftBeastTribeBox = makeCheckBox(this, "craftBeastTribeBox", CRAFT_BEAST_TRIBE_TEXT, true);
-    craftMaterialGearBox = makeCheckBox(this, "craftMaterialGearBox", CRAFT_MATERIAL_GEAR_TEXT, true);
+    omitCrystalsBox = makeCheckBox(this, "omitCrystalsBox", OMIT_CRYSTALS_TEXT, OMIT_CRYSTALS_TICKED);
+    dontCraftSoldBox = makeCheckBox(this, "dontCraftSoldBox", DONT_CRAFT_SOLD_TEXT, DONT_CRAFT_SOLD_TICKED);
+    craftBeastTribeBox = makeCheckBox(this, "craftBeastTribeBox", CRAFT_BEAST_TRIBE_TEXT, CRAFT_BEAST_TRIBE_TICKED);
+    craftMaterialGearBox = makeCheckBox(this, "craftMaterialGearBox", CRAFT_MATERIAL_GEAR_TEXT, CRAFT_MATERIAL_GEAR_TICKED);
 
     generateButton = new QPushButton(QString::fromUtf8(GENERATE_CAPTION), this);
     generateButton->setObjectName(QStringLiteral("generateButton"));
@@ -100,7 +101,7 @@ MainDialog::MainDialog()
     progressBar->setTextVisible(false);
     progressBar->setFocusPolicy(Qt::NoFocus);
 
-    refreshCacheBox = makeCheckBox(this, "refreshCacheBox", REFRESH_CACHE_TEXT, false);
+    refreshCacheBox = makeCheckBox(this, "refreshCacheBox", REFRESH_CACHE_TEXT, REFRESH_CACHE_TICKED);
 
     shoppingListEdit = makeTextBox(this, "shoppingListEdit");
     shoppingListEdit->setReadOnly(true);
@@ -128,7 +129,7 @@ MainDialog::MainDialog()
     setTabOrder(recipeEdit, generateButton);
     setTabOrder(generateButton, shoppingListEdit);
 
-    connect(generateButton, &QPushButton::clicked, this, [this] { generateShoppingList(*this); });
+    connect(generateButton, &QPushButton::clicked, this, [this] { generate(); });
 
     recipeEdit->setFocus(Qt::OtherFocusReason);
     dialogWindow = static_cast<QWidget *>(this);
@@ -160,53 +161,50 @@ QCheckBox *MainDialog::checkBox(DialogControlId box) const {
     }
 }
 
-bool MainDialog::isBoxTicked(DialogControlId box) {
-    QCheckBox *found = checkBox(box);
-    return found && found->isChecked();
-}
-
-void MainDialog::untickBox(DialogControlId box) {
-    if (QCheckBox *found = checkBox(box)) found->setChecked(false);
-}
-
-bool MainDialog::readRecipeText(std::size_t limit, std::string *text) {
-    // The box keeps line breaks as LF; the list is read with CR LF, the line
-    // end that the recipe format and the limit count with.
-    QByteArray bytes = recipeEdit->toPlainText().toUtf8();
-    std::size_t length = static_cast<std::size_t>(bytes.size()) +
-                         static_cast<std::size_t>(bytes.count('\n'));
-    if (length + 1 > limit) return false;
-    text->clear();
-    text->reserve(length);
+// The recipe box's text with CR LF line ends: the box keeps line breaks as
+// LF, the recipe format and the limit count with CR LF.
+static std::string recipeText(const QPlainTextEdit *box) {
+    QByteArray bytes = box->toPlainText().toUtf8();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(bytes.size() + bytes.count('\n')));
     for (char c : bytes) {
-        if (c == '\n') text->push_back('\r');
-        text->push_back(c);
+        if (c == '\n') text.push_back('\r');
+        text.push_back(c);
     }
-    return true;
+    return text;
 }
 
-void MainDialog::setProgress(int position) {
-    progressBar->setValue(position);
+void MainDialog::generate() {
+    if (running) return;
+    running = true;
+    progressBar->setValue(0);
     progressBar->repaint();
+    for (const OptionBox &option : OPTION_BOXES) chosen.*option.setting = checkBox(option.box)->isChecked();
+    GenerateProgress progress{[this](int position, const std::string &caption) {
+                                  progressBar->setValue(position);
+                                  progressBar->repaint();
+                                  generateButton->setText(QString::fromStdString(caption));
+                                  generateButton->repaint();
+                              },
+                              [this] { repaint(); }};
+    GenerateResult result = generateShoppingList(chosen, recipeText(recipeEdit), progress);
+    if (result.outcome == GENERATE_REFUSED) {
+        QString message = QString::fromUtf8(result.text);
+        QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
+        box.exec();
+    } else {
+        listText = result.text;
+        shoppingListEdit->setPlainText(QString::fromStdString(listText));
+        if (result.outcome == GENERATE_COMPLETED) refreshCacheBox->setChecked(false);
+        generateButton->setText(QString::fromUtf8(GENERATE_CAPTION));
+        generateButton->repaint();
+    }
+    running = false;
 }
 
-void MainDialog::setButtonCaption(const std::string &caption) {
-    generateButton->setText(QString::fromStdString(caption));
-    generateButton->repaint();
-}
-
-void MainDialog::setListText(const std::string &text) {
-    listText = text;
-    shoppingListEdit->setPlainText(
-        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-void MainDialog::showWarning(const char *text) {
-    QString message = QString::fromUtf8(text);
-    QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
-    box.exec();
-}
-
+// Shows the main dialog, titled with the program's name and version in
+// place of the template's caption, and runs the event loop until the dialog
+// asks to quit (Escape, the close box, Close in the window menu).
 void runMainDialog() {
     MainDialog dialog;
     dialog.setWindowTitle(QString::fromUtf8(PROGRAM_TITLE_WITH_VERSION));

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/generation.h"
+#include "ui/generate_command.h"
 
 class QCheckBox;
 class QLabel;
@@ -31,10 +31,10 @@ DialogBaseUnits dialogBaseUnits(const QFont &font);
 // share an edge in the template share it in pixels too.
 QRect mapDialogRect(const DialogBaseUnits &units, int x, int y, int width, int height);
 
-class MainDialog : public QDialog, public GenerationControls {
+class MainDialog : public QDialog {
 public:
     // Builds the dialog from the template with the initial state: option
-    // boxes 40001 to 40004 ticked, Refresh cache unticked, empty text boxes,
+    // boxes ticked as the template says, empty text boxes,
     // the bar at 0 and the focus in the recipe box. Makes dialogWindow point
     // to the dialog until it is destroyed.
     MainDialog();
@@ -44,13 +44,19 @@ public:
     // with CR LF line ends (the box itself shows line breaks).
     const std::string &shoppingListText() const { return listText; }
 
-    bool isBoxTicked(DialogControlId box) override;
-    void untickBox(DialogControlId box) override;
-    bool readRecipeText(std::size_t limit, std::string *text) override;
-    void setProgress(int position) override;
-    void setButtonCaption(const std::string &caption) override;
-    void setListText(const std::string &text) override;
-    void showWarning(const char *text) override;
+    // The Generate command: reads the option boxes and the recipe box, runs
+    // the generation with the progress on the bar and the button, and writes
+    // the shopping list, or the first error, into the shopping-list box, or
+    // shows the warning that refuses the list. Unticks "Refresh cache" after
+    // a completed run. A call made while a generation runs (from a message
+    // box opened by it) does nothing.
+    void generate();
+
+    // True while generate runs.
+    bool generating() const { return running; }
+
+    // The settings that the last Generate read from the option boxes.
+    const Settings &lastSettings() const { return chosen; }
 
 protected:
     // Centres the window, frame included, on the screen when it is first
@@ -72,10 +78,6 @@ private:
     QPlainTextEdit *shoppingListEdit;
     std::string listText;
     bool centred = false;
+    bool running = false;
+    Settings chosen{};
 };
-
-// Shows the main dialog, titled "TAVRO Shopping list generator by DURSK
-// Alpha 7" in place of the template's caption, and runs the event loop until
-// the dialog asks to quit (Escape, the close box, Close in the window menu). dialogWindow
-// points to the dialog while it exists.
-void runMainDialog();

@@ -69,12 +69,7 @@ static void showTemplateChangedBox(const char *codeText) {
     box.exec();
 }
 
-static void redrawDialogNow() {
-    if (QWidget *dialog = static_cast<QWidget *>(dialogWindow)) dialog->repaint();
-}
-
-static const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTemplateChangedBox,
-                                                    redrawDialogNow};
+static const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTemplateChangedBox};
 
 const MessageBoxHooks *windowMessageBoxHooks() { return &WINDOW_MESSAGE_BOXES; }
 

@@ -1,7 +1,6 @@
-// The main dialog on Windows: the template from the resources, the Generate
-// command through the toolkit-free GenerationControls, and the message loop.
-#include "ui/win/main_dialog.h"
-
+// The main dialog on Windows: the dialog template 101 of the resources,
+// shown modeless with its own message loop, and the Generate command over
+// its controls.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,62 +10,69 @@
 #include "base/utf16_win.h"
 #include "base/version.h"
 #include "ui/dialog_template.h"
-#include "ui/generation.h"
+#include "ui/generate_command.h"
 
 namespace {
 
-std::wstring wide(std::string_view text) {
-    std::wstring converted;
-    utf8ToUtf16(text, &converted);
-    return converted;
+// What the dialog keeps while it exists.
+struct DialogState {
+    bool running = false; // a generation runs
+};
+
+// The recipe box's text; the box holds its lines with CR LF already.
+std::string recipeText(HWND dialog) {
+    int length = GetWindowTextLengthW(GetDlgItem(dialog, IDC_RECIPES));
+    std::wstring wideText(static_cast<std::size_t>(length) + 1, L'\0');
+    UINT got = GetDlgItemTextW(dialog, IDC_RECIPES, wideText.data(), length + 1);
+    wideText.resize(got);
+    return utf16ToUtf8(wideText);
 }
 
-// The dialog's controls as a generation uses them.
-class DialogControls : public GenerationControls {
-public:
-    explicit DialogControls(HWND dialog) : dialog(dialog) {}
+// Moves the bar and paints it now: the message loop does not run during a
+// generation.
+void setProgress(HWND dialog, int position) {
+    SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    UpdateWindow(GetDlgItem(dialog, IDC_PROGRESS));
+}
 
-    bool isBoxTicked(DialogControlId box) override {
-        return IsDlgButtonChecked(dialog, box) == BST_CHECKED;
-    }
+void setButtonCaption(HWND dialog, const std::string &caption) {
+    SetDlgItemTextW(dialog, IDC_GENERATE, wide(caption).c_str());
+    UpdateWindow(GetDlgItem(dialog, IDC_GENERATE));
+}
 
-    void untickBox(DialogControlId box) override { CheckDlgButton(dialog, box, BST_UNCHECKED); }
-
-    bool readRecipeText(std::size_t limit, std::string *text) override {
-        // The box holds its lines with CR LF already.
-        int length = GetWindowTextLengthW(GetDlgItem(dialog, IDC_RECIPES));
-        std::wstring wideText(static_cast<std::size_t>(length) + 1, L'\0');
-        UINT got = GetDlgItemTextW(dialog, IDC_RECIPES, wideText.data(), length + 1);
-        wideText.resize(got);
-        std::string bytes = utf16ToUtf8(wideText);
-        if (bytes.size() + 1 > limit) return false;
-        *text = std::move(bytes);
-        return true;
-    }
-
-    void setProgress(int position) override {
-        SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-        // The message loop does not run during a generation: paint now.
-        UpdateWindow(GetDlgItem(dialog, IDC_PROGRESS));
-    }
-
-    void setButtonCaption(const std::string &caption) override {
-        SetDlgItemTextW(dialog, IDC_GENERATE, wide(caption).c_str());
-        UpdateWindow(GetDlgItem(dialog, IDC_GENERATE));
-    }
-
-    void setListText(const std::string &text) override {
-        SetDlgItemTextW(dialog, IDC_SHOPPING_LIST, wide(text).c_str());
-    }
-
-    void showWarning(const char *text) override {
-        std::wstring message = wide(text);
+// The Generate command: reads the option boxes and the recipe box, runs the
+// generation with the progress on the bar and the button, and writes the
+// shopping list, or the first error, into the shopping-list box, or shows
+// the warning that refuses the list. Unticks "Refresh cache" after a
+// completed run. A call made while a generation runs (from a message box
+// opened by it) does nothing.
+void generate(HWND dialog, DialogState *state) {
+    if (state->running) return;
+    state->running = true;
+    setProgress(dialog, 0);
+    Settings chosen{};
+    for (const OptionBox &option : OPTION_BOXES)
+        chosen.*option.setting = IsDlgButtonChecked(dialog, option.box) == BST_CHECKED;
+    GenerateProgress progress{[dialog](int position, const std::string &caption) {
+                                  setProgress(dialog, position);
+                                  setButtonCaption(dialog, caption);
+                              },
+                              [dialog] {
+                                  // What waits to be painted, children included, without
+                                  // taking input.
+                                  RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+                              }};
+    GenerateResult result = generateShoppingList(chosen, recipeText(dialog), progress);
+    if (result.outcome == GENERATE_REFUSED) {
+        std::wstring message = wide(result.text);
         MessageBoxW(dialog, message.c_str(), message.c_str(), MB_ICONWARNING | MB_OK);
+    } else {
+        SetDlgItemTextW(dialog, IDC_SHOPPING_LIST, wide(result.text).c_str());
+        if (result.outcome == GENERATE_COMPLETED) CheckDlgButton(dialog, IDC_REFRESH_CACHE, BST_UNCHECKED);
+        setButtonCaption(dialog, GENERATE_CAPTION);
     }
-
-private:
-    HWND dialog;
-};
+    state->running = false;
+}
 
 void setIcons(HWND dialog) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -78,8 +84,8 @@ void setIcons(HWND dialog) {
 }
 
 void initialiseDialog(HWND dialog) {
-    for (int box : {IDC_OMIT_CRYSTALS, IDC_DONT_CRAFT_SOLD, IDC_CRAFT_BEAST_TRIBE, IDC_CRAFT_MATERIAL_GEAR})
-        CheckDlgButton(dialog, box, BST_CHECKED);
+    for (const OptionBox &option : OPTION_BOXES)
+        CheckDlgButton(dialog, option.box, option.initiallyTicked ? BST_CHECKED : BST_UNCHECKED);
     for (int box : {IDC_RECIPES, IDC_SHOPPING_LIST}) {
         int tabStop = TAB_STOP_UNITS;
         SendDlgItemMessageW(dialog, box, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
@@ -91,9 +97,10 @@ void initialiseDialog(HWND dialog) {
     setIcons(dialog);
 }
 
-INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         initialiseDialog(dialog);
         return TRUE; // the focus goes to the first control with a tab stop, the recipe box
     case WM_COMMAND:
@@ -101,11 +108,9 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
         case IDCANCEL: // Escape, the close box, Close in the system menu
             PostQuitMessage(0);
             return TRUE;
-        case IDC_GENERATE: {
-            DialogControls controls(dialog);
-            generateShoppingList(controls);
+        case IDC_GENERATE:
+            generate(dialog, reinterpret_cast<DialogState *>(GetWindowLongPtrW(dialog, GWLP_USERDATA)));
             return TRUE;
-        }
         }
         return FALSE;
     }
@@ -114,10 +119,16 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
+// Shows the main dialog, titled with the program's name and version in
+// place of the template's caption, and runs the message loop until the
+// dialog asks to quit (Escape, the close box, Close in the system menu).
+// Returns at once when the dialog cannot be made.
 void runMainDialog() {
     HWND desktop = GetDesktopWindow();
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), desktop, dialogProcedure, 0);
+    DialogState state;
+    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), desktop, dialogProcedure,
+                                     reinterpret_cast<LPARAM>(&state));
     dialogWindow = dialog;
     if (!dialog) return;
     SetWindowTextW(dialog, wide(PROGRAM_TITLE_WITH_VERSION).c_str());

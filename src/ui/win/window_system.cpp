@@ -12,12 +12,6 @@
 
 namespace {
 
-std::wstring wide(const char *text) {
-    std::wstring converted;
-    utf8ToUtf16(text, &converted);
-    return converted;
-}
-
 // Owned by the dialog once it exists.
 void showInformationBox(const char *text) {
     MessageBoxW(static_cast<HWND>(dialogWindow), wide(text).c_str(), L"Message",
@@ -28,14 +22,7 @@ void showTemplateChangedBox(const char *codeText) {
     MessageBoxW(nullptr, wide(codeText).c_str(), L"CorvaneDB template changed. Message:", MB_OK);
 }
 
-// Paints what waits to be painted, children included, without taking input:
-// the message loop does not run during a generation.
-void redrawDialogNow() {
-    if (dialogWindow)
-        RedrawWindow(static_cast<HWND>(dialogWindow), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTemplateChangedBox, redrawDialogNow};
+const MessageBoxHooks WINDOW_MESSAGE_BOXES = {showInformationBox, showTemplateChangedBox};
 
 void initialiseCommonControls() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};

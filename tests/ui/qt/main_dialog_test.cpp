@@ -89,7 +89,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == button && event->type() == QEvent::Paint && (always || generationRunning())) {
+        if (watched == button && event->type() == QEvent::Paint && (always || static_cast<MainDialog *>(button->window())->generating())) {
             std::string caption = button->text().toStdString();
             if (captions.empty() || captions.back() != caption) captions.push_back(caption);
         }
@@ -367,7 +367,6 @@ TEST_F(MainDialogTest, RefusedListsShowAWarningAndChangeNothingElse) {
         ASSERT_EQ(bar()->value(), 99);
         box("refreshCacheBox")->setChecked(true);
         box("omitCrystalsBox")->setChecked(false);
-        settings.refreshCache = false;
         std::vector<int> barValues;
         QMetaObject::Connection watch = QObject::connect(
             bar(), &QProgressBar::valueChanged, [&](int value) { barValues.push_back(value); });
@@ -391,8 +390,8 @@ TEST_F(MainDialogTest, RefusedListsShowAWarningAndChangeNothingElse) {
         EXPECT_EQ(dialog->shoppingListText(), BRASS_LAMP_3_NO_CRYSTALS);
         EXPECT_TRUE(box("refreshCacheBox")->isChecked());
         // The options are read before the list is looked at.
-        EXPECT_TRUE(settings.refreshCache);
-        EXPECT_FALSE(settings.omitCrystals);
+        EXPECT_TRUE(dialog->lastSettings().refreshCache);
+        EXPECT_FALSE(dialog->lastSettings().omitCrystals);
         box("refreshCacheBox")->setChecked(false);
         box("omitCrystalsBox")->setChecked(true);
     }
@@ -448,7 +447,7 @@ TEST_F(MainDialogTest, CompletedGenerationWritesTheSortedList) {
             EXPECT_EQ(listBox()->toPlainText().toStdString(), shown.toStdString());
             EXPECT_EQ(bar()->value(), 99);
             EXPECT_EQ(button()->text(), "Generate");
-            EXPECT_EQ(settings.omitCrystals, row.omitCrystals);
+            EXPECT_EQ(dialog->lastSettings().omitCrystals, row.omitCrystals);
             // The rows stay in the storage after a generation: the
             // highest creation number of the second run is the first's.
             int highest = -1;
@@ -485,11 +484,11 @@ TEST_F(MainDialogTest, OptionBoxesAreCopiedIntoTheSettings) {
         std::string printed = capture.finish();
         EXPECT_FALSE(printed.empty());
         EXPECT_EQ(printed, std::string(printed.size(), '.'));
-        EXPECT_EQ(settings.omitCrystals, row.omit);
-        EXPECT_EQ(settings.dontCraftSoldItems, row.dontCraft);
-        EXPECT_EQ(settings.craftBeastTribeItems, row.beastTribe);
-        EXPECT_EQ(settings.craftMaterialGear, row.materialGear);
-        EXPECT_FALSE(settings.refreshCache);
+        EXPECT_EQ(dialog->lastSettings().omitCrystals, row.omit);
+        EXPECT_EQ(dialog->lastSettings().dontCraftSoldItems, row.dontCraft);
+        EXPECT_EQ(dialog->lastSettings().craftBeastTribeItems, row.beastTribe);
+        EXPECT_EQ(dialog->lastSettings().craftMaterialGear, row.materialGear);
+        EXPECT_FALSE(dialog->lastSettings().refreshCache);
         // Nothing but the refresh box is changed by a generation.
         EXPECT_EQ(box("omitCrystalsBox")->isChecked(), row.omit);
         EXPECT_EQ(box("dontCraftSoldBox")->isChecked(), row.dontCraft);
@@ -543,7 +542,7 @@ TEST_F(MainDialogTest, GenerateWhileATemplateReportIsOpenIsIgnored) {
                      [&](int value) { barValues.push_back(value); });
     bool runningWhileOpen = false;
     ModalBoxDismisser dismisser([&] {
-        runningWhileOpen = generationRunning();
+        runningWhileOpen = dialog->generating();
         button()->click();
     });
     generate("Brass Lamp 1\r\nBroken Recipe 1\r\nBrass Lamp 1");
@@ -553,7 +552,7 @@ TEST_F(MainDialogTest, GenerateWhileATemplateReportIsOpenIsIgnored) {
     EXPECT_EQ(dismisser.boxes[0].icon, QMessageBox::NoIcon);
     EXPECT_FALSE(dismisser.boxes[0].ownedByDialog);
     EXPECT_TRUE(runningWhileOpen);
-    EXPECT_FALSE(generationRunning());
+    EXPECT_FALSE(dialog->generating());
     EXPECT_EQ(barValues, (std::vector<int>{24, 49}));
     EXPECT_EQ(dialog->shoppingListText(),
               "Error while getting recipe [Broken Recipe]: CorvaneDB template changed. "
@@ -619,7 +618,7 @@ TEST_F(MainDialogWebTest, RefreshedRunDownloadsTheDocumentsAndUnticksRefresh) {
                                           "    2\tTin Ore\r\n"
                                           "    2\tBronze Ingot\r\n");
     EXPECT_FALSE(box("refreshCacheBox")->isChecked());
-    EXPECT_TRUE(settings.refreshCache);
+    EXPECT_TRUE(dialog->lastSettings().refreshCache);
     std::vector<std::string> requests = service->requests();
     for (const char *document : {"/db/doc/item/en/3/2012.json", "/db/doc/item/en/3/2011.json",
                                  "/db/doc/item/en/3/2001.json", "/db/doc/item/en/3/2002.json",

@@ -3,7 +3,7 @@
 // has a console. Its standard output then goes where that program put it:
 // into a file or pipe when redirected, else onto the console, written as
 // UTF-16 so that any item name shows right whatever the console's code page.
-#include "shell/terminal.h"
+#include "shell/console_attach.h"
 
 #include <fcntl.h>
 #include <io.h>

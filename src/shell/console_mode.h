@@ -2,6 +2,8 @@
 // shopping list on standard output.
 #pragma once
 
+#include "base/process_state.h"
+
 // Prints the seven lines of the option list.
 void printUsage();
 
@@ -10,9 +12,5 @@ void printUsage();
 void runCommandLine(int argc, char **argv);
 
 // The option pass: every argument after argv[0] that is one of the twelve
-// option forms (letter case ignored) turns its setting on.
-void readOptions(int argc, char **argv);
-
-// The number formed by the leading decimal digits of text (0 without any);
-// a value beyond the signed 32-bit range reads as 2147483647.
-int readLeadingDigits(const char *text);
+// option forms (letter case ignored) turns its setting in *chosen on.
+void readOptions(int argc, char **argv, Settings *chosen);

@@ -1,10 +1,5 @@
-// The order of the shopping list and the filter that hides crystals.
+// The filter that hides crystals from the shopping list.
 #pragma once
-
-// Sort order of two MaterialRecord rows, for std::qsort: gear last, rows
-// with a source first grouped by ascending source, deeper rows first, then
-// job, creation order and name (unsigned bytes).
-int compareMaterials(const void *a, const void *b);
 
 // The two front ends hide slightly different names.
 enum CrystalFilter {

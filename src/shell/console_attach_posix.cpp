@@ -1,5 +1,5 @@
 // The controlling terminal on POSIX systems.
-#include "shell/terminal.h"
+#include "shell/console_attach.h"
 
 #include <fcntl.h>
 #include <unistd.h>

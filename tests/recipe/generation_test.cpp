@@ -1,6 +1,6 @@
 // One generation as both front ends run it, over documents in a temporary
 // cache folder.
-#include "shell/generation_run.h"
+#include "recipe/generation.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include "base/result.h"
 #include "data/fetch_ahead.h"
 #include "data/http_client.h"
+#include "list/material_order.h"
 #include "support/documents.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
@@ -37,15 +38,20 @@ protected:
         // A document whose id is 0: result 3 without any message.
         cacheDocument("Idless", "{\"item\":{\"name\":\"Idless\",\"x\":1}}");
     }
-    // Runs a generation (the rows stay for a look) and keeps the callback's
-    // counts and the output.
+    // Runs a generation (the rows stay for a look, sorted as the front ends
+    // sort them) and keeps the progress's counts as they changed, and the
+    // output.
     int run(const std::vector<RequestedItem> &items, char *errorText = nullptr) {
         done.clear();
         StdoutCapture capture;
         Generation generation;
-        openGeneration(&generation, settings, storage.storage, errorText);
-        int result = runGeneration(&generation, items,
-                                   [this](std::size_t count) { done.push_back(count); }, &failed);
+        std::size_t last = 0;
+        openGeneration(&generation, settings, storage.storage, errorText, [&](std::size_t count) {
+            if (count != last) done.push_back(count);
+            last = count;
+        });
+        int result = runGeneration(&generation, items, &failed);
+        if (result == RESULT_OK) sortMaterials(&generation.table);
         table = generation.table;
         counts = generation.store.aheadCounts;
         closeGeneration(&generation);

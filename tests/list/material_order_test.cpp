@@ -1,5 +1,5 @@
-// Order of the shopping list and the two crystal filters.
-#include "list/ordering.h"
+// Order of the shopping list, and the dialog's form of the sorted rows.
+#include "list/material_order.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "list/report.h"
+#include "list/list_output.h"
 #include "recipe/material_table.h"
 
 namespace {
@@ -91,33 +91,6 @@ TEST(CompareMaterials, SortTouchesOnlyTheRowsInUse) {
         MaterialTable table = tableOver(rows, count);
         sortMaterials(&table);
         EXPECT_EQ(namesOf(rows), expected[count]);
-    }
-}
-
-TEST(IsCrystalName, BothVariants) {
-    struct Row {
-        const char *name;
-        bool commandLine, dialog;
-    } rows[] = {
-        {"Fire Crystal", true, true},
-        {"Crystal Ball", false, false},          // Crystal begins the name
-        {"Icy-Crystal", false, false},           // not after a blank
-        {"Vel Mhigan Crystal Vase", false, false},
-        {"Vel Mhigan Wind Shard", true, true},   // Mhigan exempts the crystal test only
-        {"Mhigan Earth Cluster", true, true},
-        {"Wind Shard", true, true},
-        {"Shardstone", true, false},             // Shard at the start
-        {"Glass-Shard", true, false},            // Shard after a non-blank
-        {"Earth Cluster", true, true},
-        {"Clustered Berries", false, false},
-        {"fire crystal", false, false},
-        {"wind shard", false, false},
-        {"Iron Ore", false, false},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(isCrystalName(row.name, CRYSTAL_FILTER_COMMAND_LINE), row.commandLine);
-        EXPECT_EQ(isCrystalName(row.name, CRYSTAL_FILTER_DIALOG), row.dialog);
     }
 }
 

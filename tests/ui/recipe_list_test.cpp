@@ -1,5 +1,5 @@
 // Splitting of the recipe list and the progress arithmetic of a generation.
-#include "ui/generation.h"
+#include "ui/recipe_list.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,6 @@
 
 #include "recipe/material_table.h"
 
-// Sorts the rows in use with compareMaterials.
-void sortMaterials(MaterialTable *table);
-
 // The console's rows: "%4d %s", the yield note, the verbose columns when
 // `verbose` is true, and a newline; rows hidden by the command-line crystal
 // filter print nothing while `omitCrystals` is true.

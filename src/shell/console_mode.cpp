@@ -1,16 +1,16 @@
 // Console mode: parse the command line, expand every item, print the list.
-#include "shell/command_line.h"
+#include "shell/console_mode.h"
 
-#include <climits>
 #include <cstdio>
 #include <vector>
 
+#include "base/decimal_digits.h"
 #include "base/process_state.h"
 #include "base/result.h"
 #include "base/version.h"
-#include "list/report.h"
+#include "list/list_output.h"
+#include "list/material_order.h"
 #include "recipe/generation.h"
-#include "shell/generation_run.h"
 
 
 // One option: its short and long form and the setting it turns on.
@@ -35,8 +35,6 @@ void printUsage() {
         std::printf("%s or %s\n", option.shortForm, option.longForm);
 }
 
-static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 static char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // Whole-text comparison that ignores the case of the letters A to Z.
@@ -46,21 +44,12 @@ static bool equalsIgnoringCase(const char *a, const char *b) {
     return *a == *b;
 }
 
-int readLeadingDigits(const char *text) {
-    long long number = 0;
-    for (; isDigit(*text); ++text) {
-        number = number * 10 + (*text - '0');
-        if (number > INT_MAX) return INT_MAX;
-    }
-    return static_cast<int>(number);
-}
-
-void readOptions(int argc, char **argv) {
+void readOptions(int argc, char **argv, Settings *chosen) {
     for (int i = 1; i < argc; ++i) {
         for (const OptionPair &option : OPTIONS) {
             if (equalsIgnoringCase(argv[i], option.shortForm) ||
                 equalsIgnoringCase(argv[i], option.longForm))
-                settings.*option.setting = true;
+                chosen->*option.setting = true;
         }
     }
 }
@@ -75,20 +64,21 @@ void runCommandLine(int argc, char **argv) {
     // Kept as the users know it: every argument counts, options and
     // quantities too, and the count always reads "items" ("1 items").
     std::printf("Will generate shopping list with %d item%s.\n", argc - 1, "s");
-    readOptions(argc, argv);
+    readOptions(argc, argv, &settings);
     std::vector<RequestedItem> items;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' || isDigit(argv[i][0])) continue;
-        int quantity = i + 1 < argc && isDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
+        if (argv[i][0] == '-' || isDecimalDigit(argv[i][0])) continue;
+        int quantity = i + 1 < argc && isDecimalDigit(argv[i + 1][0]) ? readLeadingDigits(argv[i + 1]) : 1;
         items.push_back({argv[i], quantity});
     }
     Generation generation;
     openGeneration(&generation, settings, materialStorage, nullptr);
     std::size_t failedItem = 0;
-    int result = runGeneration(&generation, items, nullptr, &failedItem);
+    int result = runGeneration(&generation, items, &failedItem);
     if (result != RESULT_OK) {
         std::printf("Error %d\n", result);
     } else {
+        sortMaterials(&generation.table);
         std::printf("\n");
         printConsoleList(&generation.table, settings.omitCrystals, settings.verbose);
     }

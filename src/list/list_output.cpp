@@ -1,20 +1,13 @@
 // The shopping list in the console's and the dialog's forms.
-#include "list/report.h"
+#include "list/list_output.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "list/ordering.h"
+#include "list/crystal_filter.h"
 
 // Width that the verbose columns' pad fills up together with the name.
 static const int VERBOSE_COLUMN = 40;
-
-void sortMaterials(MaterialTable *table) {
-    if (table->rowCount > 0)
-        std::qsort(table->rows, static_cast<std::size_t>(table->rowCount), sizeof *table->rows,
-                   compareMaterials);
-}
 
 void printConsoleList(const MaterialTable *table, bool omitCrystals, bool verbose) {
     for (int i = 0; i < table->rowCount; ++i) {

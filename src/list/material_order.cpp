@@ -1,9 +1,8 @@
-// Comparison of material rows and the crystal filter.
-#include "list/ordering.h"
+// Comparison and sorting of material rows.
+#include "list/material_order.h"
 
+#include <cstdlib>
 #include <cstring>
-
-#include "recipe/material_table.h"
 
 // Negative, zero or positive as a is less than, equal to or greater than b.
 template <typename T>
@@ -23,10 +22,8 @@ int compareMaterials(const void *a, const void *b) {
     return std::strcmp(left->name, right->name);
 }
 
-// Kept as the users know it: two filters, the console's hiding "Shard"
-// anywhere (so "Shardstone" too), the dialog's only " Shard" after a blank.
-bool isCrystalName(const char *name, CrystalFilter variant) {
-    const char *shard = variant == CRYSTAL_FILTER_DIALOG ? " Shard" : "Shard";
-    return (std::strstr(name, " Crystal") && !std::strstr(name, "Mhigan")) ||
-           std::strstr(name, shard) || std::strstr(name, " Cluster");
+void sortMaterials(MaterialTable *table) {
+    if (table->rowCount > 0)
+        std::qsort(table->rows, static_cast<std::size_t>(table->rowCount), sizeof *table->rows,
+                   compareMaterials);
 }
