@@ -16,7 +16,3 @@ enum ResultCode {
     RESULT_TABLE_FULL = 9,           // a generation needs more than 1000 materials
     RESULT_AMOUNT_OVERFLOW = 10,     // an amount or quantity beyond the signed 32-bit range
 };
-
-// A short text that names what went wrong for each code ("success" for
-// RESULT_OK); "unknown result" for a number that is no code.
-const char *resultText(int code);

@@ -12,10 +12,11 @@
 #include "data/cache_folder.h"
 #include "data/file_system.h"
 #include "data/http_client.h"
-#include "data/item_facts.h"
 #include "data/service.h"
 
 static const char CORE_DATA_PATH[] = "/db/doc/core/en/3/data.json";
+
+const char INGREDIENT_LIST_KEY[] = "\"ingredients\":";
 
 char *coreData = nullptr;
 

@@ -4,6 +4,10 @@
 
 #include <cstddef>
 
+// The key before which a recipe's ingredient list stands; the core data
+// begins at its first occurrence too.
+extern const char INGREDIENT_LIST_KEY[]; // "ingredients":
+
 // Room for a name looked up in the core data, with its terminator.
 constexpr std::size_t CORE_NAME_BUFFER_SIZE = 1000;
 

@@ -22,6 +22,7 @@
 #include "data/http_client.h"
 #include "data/item_facts.h"
 #include "data/lookup_rules.h"
+#include "data/request_address.h"
 
 namespace {
 

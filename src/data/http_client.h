@@ -9,23 +9,10 @@
 #include <functional>
 #include <string>
 
+#include "data/service.h"
+
 // Room for an escaped request address with its terminator.
 constexpr std::size_t ESCAPE_BUFFER_SIZE = 2000;
-
-// The most decoded bytes an answer may have: a search answer or item document, and the core data.
-constexpr std::size_t MAX_ANSWER_BYTES = 16u << 20;
-constexpr std::size_t MAX_CORE_DATA_BYTES = 256u << 20;
-
-// What a caller learns of, and may do to, one fetch besides its body.
-struct FetchWatch {
-    std::size_t maxBytes = MAX_ANSWER_BYTES;          // decoded bytes past which the transfer fails
-    // Called (on the fetching thread) before each piece of decoded body is kept, with its size;
-    // it may wait; false fails the transfer. Null: nothing is called.
-    std::function<bool(std::size_t)> arriving;
-    bool rateLimited = false;                          // out: a 429 or 503 was waited on and asked again
-    // Called (on the fetching thread) as a rate limit's wait begins. Null: nothing is called.
-    std::function<void()> limited;
-};
 
 // Creates the client with its options: TLS checks, an automatic Referer on
 // redirects, every content encoding offered and decoded, redirects followed

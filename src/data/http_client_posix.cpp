@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "data/request_address.h"
 #include "data/service.h"
 
 namespace {
@@ -195,7 +196,7 @@ bool fetchToFile(const char *url, std::FILE *file, FetchWatch *watch) {
     char *escaped = static_cast<char *>(std::malloc(ESCAPE_BUFFER_SIZE));
     bool completed = false;
     CURL *client = escaped ? processClient() : nullptr;
-    if (client && escapeBlanks(url, escaped, ESCAPE_BUFFER_SIZE)) {
+    if (client && escapeAddress(url, ESCAPE_BLANKS, escaped, ESCAPE_BUFFER_SIZE)) {
         curl.easySetopt(client, CURLOPT_URL, escaped);
         receiveInto(client, &reception);
         completed = askWithinRateLimits(
@@ -286,7 +287,7 @@ bool fetchToMemory(HttpConnection *connection, const char *url, std::string *bod
                    const std::atomic<bool> *cancel, FetchWatch *watch) {
     body->clear();
     char escaped[ESCAPE_BUFFER_SIZE];
-    if (!connection || !escapeBlanks(url, escaped, sizeof escaped)) return false;
+    if (!connection || !escapeAddress(url, ESCAPE_BLANKS, escaped, sizeof escaped)) return false;
     FetchWatch defaults;
     Reception reception{watch ? watch : &defaults, nullptr, body, {}, {}};
     curl.easySetopt(connection->client, CURLOPT_URL, escaped);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "base/utf16_win.h"
+#include "data/request_address.h"
 #include "data/service.h"
 
 namespace {
@@ -156,23 +157,6 @@ bool crackAddress(const std::string &address, Target *target) {
     return true;
 }
 
-// The address as it goes on the wire: WinHTTP sends only ASCII as given, so
-// every byte that is no printable ASCII (and each blank) is sent as %XX.
-std::string wireAddress(const std::string &address) {
-    static const char HEX[] = "0123456789ABCDEF";
-    std::string wire;
-    for (unsigned char c : address) {
-        if (c <= 0x20 || c >= 0x7F) {
-            wire += '%';
-            wire += HEX[c >> 4];
-            wire += HEX[c & 15];
-        } else {
-            wire += static_cast<char>(c);
-        }
-    }
-    return wire;
-}
-
 // The address that a Location header names, read against the address that
 // answered with it.
 std::string resolveLocation(const std::string &base, const std::string &location) {
@@ -258,7 +242,7 @@ public:
     AnswerHead head; // of the last answer
 
     bool run(const std::string &address, const BodySink &sink) {
-        std::string current = wireAddress(address);
+        std::string current = escapeAddress(address, ESCAPE_NON_ASCII);
         std::string referer;
         for (int redirects = 0; redirects <= MAX_REDIRECTS; ++redirects) {
             Target target;
@@ -268,7 +252,7 @@ public:
             if (outcome != REDIRECTED) return outcome == COMPLETED;
             referer = current;
             // A fragment belongs to the page, not to the request.
-            current = wireAddress(resolveLocation(current, location.substr(0, location.find('#'))));
+            current = escapeAddress(resolveLocation(current, location.substr(0, location.find('#'))), ESCAPE_NON_ASCII);
         }
         return false;
     }
@@ -464,7 +448,7 @@ void openHttpClient() {
 bool fetchToFile(const char *url, std::FILE *file, FetchWatch *watch) {
     char *escaped = static_cast<char *>(std::malloc(ESCAPE_BUFFER_SIZE));
     bool completed = false;
-    if (escaped && httpClient && escapeBlanks(url, escaped, ESCAPE_BUFFER_SIZE)) {
+    if (escaped && httpClient && escapeAddress(url, ESCAPE_BLANKS, escaped, ESCAPE_BUFFER_SIZE)) {
         completed = fetchWithin(httpClient, nullptr, watch, escaped, [file](const char *data, std::size_t size) {
             return std::fwrite(data, 1, size, file) == size;
         });
@@ -497,7 +481,7 @@ bool fetchToMemory(HttpConnection *connection, const char *url, std::string *bod
                    const std::atomic<bool> *cancel, FetchWatch *watch) {
     body->clear();
     char escaped[ESCAPE_BUFFER_SIZE];
-    if (!connection || !escapeBlanks(url, escaped, sizeof escaped)) return false;
+    if (!connection || !escapeAddress(url, ESCAPE_BLANKS, escaped, sizeof escaped)) return false;
     return fetchWithin(&connection->client, cancel, watch, escaped, [body](const char *data, std::size_t size) {
         body->append(data, size);
         return true;

@@ -10,8 +10,6 @@
 #include "data/core_data.h"
 #include "data/text_reader.h"
 
-const char INGREDIENT_LIST_KEY[] = "\"ingredients\":";
-
 const char *const beastTribeVendorIds[8] = {"1005554", "1005569", "1008909", "1008907",
                                             "1009205", "1016093", "1016804", "1017337"};
 

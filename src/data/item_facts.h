@@ -10,10 +10,6 @@
 
 struct Settings;
 
-// The key before which a recipe's ingredient list stands; the core data
-// begins at its first occurrence too.
-extern const char INGREDIENT_LIST_KEY[]; // "ingredients":
-
 // The eight vendor ids of the beast tribes, tested as substrings of a
 // recipe's vendor list.
 extern const char *const beastTribeVendorIds[8];

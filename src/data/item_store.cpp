@@ -11,6 +11,7 @@
 #include "data/cache_folder.h"
 #include "data/fetch_ahead.h"
 #include "data/file_system.h"
+#include "data/request_address.h"
 #include "data/service.h"
 
 static const int MAX_ITEM_ID = 65536;

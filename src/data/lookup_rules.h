@@ -4,29 +4,12 @@
 // that the store would not.
 #pragma once
 
-#include <cstddef>
-
 #include "data/file_system.h"
-
-// The longest item name that the system takes, in bytes: a material row's
-// name field holds 99 characters and its terminator.
-constexpr std::size_t MAX_ITEM_NAME_LENGTH = 99;
-
-// Room for a request address with its terminator.
-constexpr std::size_t WORK_BUFFER_SIZE = 1000;
+#include "data/request_address.h"
 
 // Refuses a name longer than MAX_ITEM_NAME_LENGTH: prints the message, copies
 // it into errorText and returns RESULT_NAME_TOO_LONG; RESULT_OK otherwise.
 int checkItemNameLength(const char *name, char *errorText);
-
-// Writes the search text for `name` into buffer: every byte other than
-// A-Z, a-z, 0-9, '-', '_', '.', '~' as %XX. False when it does not fit.
-bool percentEncode(const char *name, char *buffer, std::size_t bufferSize);
-
-// The search address for `name` at the service `base`, and the address of
-// item `itemId`'s document. False when it does not fit `size` bytes.
-bool formSearchAddress(const char *base, const char *name, char *address, std::size_t size);
-bool formItemAddress(const char *base, int itemId, char *address, std::size_t size);
 
 // Where the store takes the document of a name from, given what became of
 // opening its cache file.

@@ -1,11 +1,8 @@
-// The service address, the client's name, the time limit and escaping.
+// The service address, the client's name, the time limit and the answer rules.
 #include "data/service.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
-
-#include "data/http_client.h"
 
 #ifndef CORVANEDB_DEFAULT_URL
 #define CORVANEDB_DEFAULT_URL "http://127.0.0.1:8765"
@@ -30,22 +27,6 @@ std::string serviceBaseAddress() {
     std::string address = configured && *configured ? configured : CORVANEDB_DEFAULT_URL;
     while (!address.empty() && address.back() == '/') address.pop_back();
     return address;
-}
-
-bool escapeBlanks(const char *url, char *buffer, std::size_t bufferSize) {
-    std::size_t used = 0;
-    for (const char *c = url; *c; ++c) {
-        const char *piece = *c == ' ' ? "%20" : nullptr;
-        std::size_t length = piece ? 3 : 1;
-        if (used + length + 1 > bufferSize) return false;
-        if (piece)
-            std::memcpy(buffer + used, piece, 3);
-        else
-            buffer[used] = *c;
-        used += length;
-    }
-    buffer[used] = '\0';
-    return true;
 }
 
 long retryAfterSeconds(const char *value, std::size_t length) {

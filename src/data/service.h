@@ -1,13 +1,26 @@
 // The web service as every platform's HTTP client addresses it: its base
-// address, the client's name, the transfer time limit, the escaping of
-// request addresses, and the rules for what an answer may be.
+// address, the client's name, the transfer time limit, the rules for what an
+// answer may be, and what a caller learns of one fetch.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 
-struct FetchWatch;
+// The most decoded bytes an answer may have: a search answer or item document, and the core data.
+constexpr std::size_t MAX_ANSWER_BYTES = 16u << 20;
+constexpr std::size_t MAX_CORE_DATA_BYTES = 256u << 20;
+
+// What a caller learns of, and may do to, one fetch besides its body.
+struct FetchWatch {
+    std::size_t maxBytes = MAX_ANSWER_BYTES;          // decoded bytes past which the transfer fails
+    // Called (on the fetching thread) before each piece of decoded body is kept, with its size;
+    // it may wait; false fails the transfer. Null: nothing is called.
+    std::function<bool(std::size_t)> arriving;
+    bool rateLimited = false;                          // out: a 429 or 503 was waited on and asked again
+    // Called (on the fetching thread) as a rate limit's wait begins. Null: nothing is called.
+    std::function<void()> limited;
+};
 
 // The User-Agent header of every request.
 extern const char USER_AGENT[];
@@ -24,10 +37,6 @@ long transferTimeLimit();
 // fixed at build time. No trailing slash. A generation takes it once, at its
 // start.
 std::string serviceBaseAddress();
-
-// Copies url into buffer with every blank replaced by "%20" and nothing else
-// changed. False when the result with its terminator does not fit.
-bool escapeBlanks(const char *url, char *buffer, std::size_t bufferSize);
 
 // Redirects that one request may follow; one more fails it.
 constexpr int MAX_REDIRECTS = 10;

@@ -28,7 +28,7 @@ void printConsoleList(const MaterialTable *table, bool omitCrystals, bool verbos
 
 std::string formatDialogList(const MaterialTable *table, bool omitCrystals) {
     std::string text = "Shopping list:\r\n";
-    char line[MATERIAL_NAME_SIZE + 64];
+    char line[MAX_ITEM_NAME_LENGTH + 1 + 64];
     for (int i = 0; i < table->rowCount; ++i) {
         const MaterialRecord &row = table->rows[i];
         if (omitCrystals && isCrystalName(row.name, CRYSTAL_FILTER_DIALOG)) continue;

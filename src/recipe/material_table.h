@@ -7,15 +7,14 @@
 #include <string>
 #include <unordered_map>
 
+#include "data/request_address.h"
+
 // Rows in the table.
 constexpr int MATERIAL_TABLE_ROWS = 1000;
 
-// Bytes of a row's name field: 99 characters and the terminator.
-constexpr std::size_t MATERIAL_NAME_SIZE = 100;
-
 // One material of the shopping list.
 struct MaterialRecord {
-    char name[MATERIAL_NAME_SIZE]; // the item's name as the database spells it
+    char name[MAX_ITEM_NAME_LENGTH + 1]; // the item's name as the database spells it
     std::int32_t quantity;         // crafts to make (units to get at yield 1): ceil(amount / yield)
     std::int32_t amount;           // units that all recipes met so far need
     std::int8_t job;               // 1 + the recipe's job, 0 when none is known

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "data/service.h"
 #include "support/standin.h"
@@ -37,24 +38,8 @@ protected:
 };
 
 TEST_F(HttpClientTest, OnlyBlanksAreEscaped) {
-    struct Row {
-        const char *sent;
-        const char *requested;
-    } rows[] = {
-        {"/x?text=IronOre", "/x?text=IronOre"},
-        {"/x?text=Iron Ore", "/x?text=Iron%20Ore"},
-        {"/x?text=Iron  Ore", "/x?text=Iron%20%20Ore"},
-        {"/x?text= Iron", "/x?text=%20Iron"},
-        {"/x?text=Iron ", "/x?text=Iron%20"},
-        {"/x?text=Salt&Pepper+1", "/x?text=Salt&Pepper+1"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.sent);
-        standin.clearLog();
-        EXPECT_TRUE(fetch(row.sent));
-        ASSERT_EQ(standin.requests().size(), 1u);
-        EXPECT_EQ(standin.requests()[0], row.requested);
-    }
+    EXPECT_TRUE(fetch("/x?text= Iron  Ore&Salt+1"));
+    EXPECT_EQ(standin.requests(), std::vector<std::string>{"/x?text=%20Iron%20%20Ore&Salt+1"});
 }
 
 TEST_F(HttpClientTest, AnswersAreWrittenAsTheServiceMeantThem) {

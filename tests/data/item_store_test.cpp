@@ -67,13 +67,6 @@ TEST_F(ItemStoreTest, AetherialFirstResultIsPassedOver) {
     EXPECT_EQ(standin.requests().back(), "/db/doc/item/en/3/2011.json");
 }
 
-TEST_F(ItemStoreTest, SearchTextIsPercentEncoded) {
-    EXPECT_EQ(load("Salt & Pepper+#%\xc3\xa9~._-"), RESULT_UNEXPECTED_DOCUMENT);
-    ASSERT_EQ(standin.requests().size(), 1u);
-    EXPECT_EQ(standin.requests()[0],
-              "/api/search.php?text=Salt%20%26%20Pepper%2B%23%25%C3%A9~._-&lang=en");
-}
-
 TEST_F(ItemStoreTest, FailedLookupsLeaveTheCacheAsItWas) {
     const std::string old = "{\"item\":{\"name\":\"Copper Ore\",\"id\":\"9\",\"x\":1}}";
     const std::string search = "/api/search.php";

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The layer check passes on src/ and fails on an include that runs upward or a platform test in the core."""
+"""The layer check passes on src/ and fails on an include that runs upward, a platform test in the core,
+or modules of one folder that include each other."""
 
 import os
 import subprocess
@@ -22,26 +23,31 @@ class CheckLayersTests(unittest.TestCase):
 
     def test_rules(self):
         cases = [
-            # (file, text, passes)
-            ("data/store.cpp", '#include "base/result.h"\n#include "data/text.h"\n', True),
-            ("data/store.cpp", '#include "recipe/expansion.h"\n', False),
-            ("base/result.cpp", '#include "shell/startup.h"\n', False),
-            ("ui/dialog.cpp", '#include "shell/generation_run.h"\n', True),
-            ("recipe/table.cpp", "#ifdef _WIN32\n#endif\n", False),
-            ("data/file_system_win.cpp", "#if defined(_WIN32)\n#endif\n", True),
-            ("ui/win/dialog.cpp", "#ifdef _WIN64\n#endif\n", True),
+            # (files as (path, text), passes, the modules named when it fails)
+            ((("data/store.cpp", '#include "base/result.h"\n#include "data/text.h"\n'),), True, []),
+            ((("data/store.cpp", '#include "recipe/expansion.h"\n'),), False, ["data/store.cpp"]),
+            ((("base/result.cpp", '#include "shell/startup.h"\n'),), False, ["base/result.cpp"]),
+            ((("ui/dialog.cpp", '#include "shell/generation_run.h"\n'),), True, []),
+            ((("recipe/table.cpp", "#ifdef _WIN32\n#endif\n"),), False, ["recipe/table.cpp"]),
+            ((("data/file_system_win.cpp", "#if defined(_WIN32)\n#endif\n"),), True, []),
+            ((("ui/win/dialog.cpp", "#ifdef _WIN64\n#endif\n"),), True, []),
+            ((("data/a.h", '#include "data/b.h"\n'), ("data/b_posix.cpp", '#include "data/a.h"\n'), ("data/b.h", "")),
+             False, ["data/a, data/b"]),
+            ((("data/a.cpp", '#include "data/b.h"\n'), ("data/b.h", '#include "data/c.h"\n'),
+              ("data/c.cpp", '#include "data/a.h"\n#include "data/c.h"\n')), False, ["data/a, data/b, data/c"]),
+            ((("data/a.cpp", '#include "data/a.h"\n#include "data/b.h"\n'), ("data/b.cpp", '#include "data/c.h"\n'),
+              ("data/c_posix.cpp", '#include "data/c.h"\n'), ("list/c.h", '#include "data/a.h"\n')), True, []),
         ]
-        for relative, text, passes in cases:
-            with self.subTest(file=relative, text=text), tempfile.TemporaryDirectory() as src:
-                path = os.path.join(src, relative)
-                os.makedirs(os.path.dirname(path))
-                with open(path, "w") as f:
-                    f.write(text)
+        for files, passes, named in cases:
+            with self.subTest(files=files), tempfile.TemporaryDirectory() as src:
+                for relative, text in files:
+                    os.makedirs(os.path.join(src, os.path.dirname(relative)), exist_ok=True)
+                    with open(os.path.join(src, relative), "w") as f:
+                        f.write(text)
                 result = run_check(src)
                 self.assertEqual(result.returncode == 0, passes, result.stderr)
-                if not passes:
-                    self.assertIn(relative, result.stderr)
-
+                for name in named:
+                    self.assertIn(name, result.stderr)
 
 if __name__ == "__main__":
     unittest.main()
