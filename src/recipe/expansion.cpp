@@ -1,4 +1,5 @@
-// Recursive expansion of recipes into the material table.
+// Recursive expansion of recipes into the material table, and the steps of
+// a generation.
 #include "recipe/expansion.h"
 
 #include <cstdint>
@@ -205,4 +206,26 @@ int expandItem(const char *name, Generation *generation, int crafts, int depth) 
     context.generation = generation;
     context.pathLength = 0;
     return expandInContext(&context, {name, crafts, depth});
+}
+
+int runGeneration(Generation *generation, const std::vector<RequestedItem> &items,
+                  std::size_t *failedItem) {
+    // The store learns what the expansion will ask for, and fetches ahead.
+    expectRequestedItems(&generation->store, items);
+    int result = RESULT_OK;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // Each item starts from an empty error text, so that a report that
+        // did not stop an earlier item is not taken for this item's error.
+        if (generation->errorText) generation->errorText[0] = '\0';
+        result = expandItem(items[i].name, generation, items[i].quantity, 0);
+        if (result != RESULT_OK) {
+            *failedItem = i;
+            break;
+        }
+        generation->itemsDone = i + 1;
+        reportGenerationStep(generation);
+    }
+    stopFetchingAhead(&generation->store);
+    flushProgress();
+    return result;
 }

@@ -1,13 +1,11 @@
 // One generation of the shopping list as one object: what a front end set
 // for it, the table it fills, the documents and facts it read, and the
 // fetching ahead under them. Made at the generation's start, handed to every
-// operation of it, and released at its end on every path. runGeneration
-// holds the steps that both front ends share.
+// operation of it, and released at its end on every path.
 #pragma once
 
 #include <cstddef>
 #include <functional>
-#include <vector>
 
 #include "base/process_state.h"
 #include "data/item_store.h"
@@ -37,15 +35,6 @@ void openGeneration(Generation *generation, const Settings &settings, MaterialRe
 // Releases what the generation holds: fetching ahead with its workers, the
 // documents and their facts. The rows stay in the storage.
 void closeGeneration(Generation *generation);
-
-// Expands every item at depth 0 in order into the open generation (whose
-// error text is emptied before each item), fetching documents ahead while
-// it runs, and stops at the first nonzero result. Fetching ahead has ended
-// and the dots are flushed when it returns. Returns RESULT_OK, or the
-// failing code with the failing item's index in *failedItem. The rows stay
-// in creation order: the front end sorts them for its list.
-int runGeneration(Generation *generation, const std::vector<RequestedItem> &items,
-                  std::size_t *failedItem);
 
 // Tells the generation's progress callback, when there is one, how far the
 // run is: one step of the expansion.

@@ -10,6 +10,7 @@
 #include "base/version.h"
 #include "list/list_output.h"
 #include "list/material_order.h"
+#include "recipe/expansion.h"
 #include "recipe/generation.h"
 
 

@@ -7,6 +7,7 @@
 #include "base/result.h"
 #include "list/list_output.h"
 #include "list/material_order.h"
+#include "recipe/expansion.h"
 #include "recipe/generation.h"
 #include "ui/recipe_list.h"
 

@@ -14,6 +14,7 @@
 #include "data/fetch_ahead.h"
 #include "data/http_client.h"
 #include "list/material_order.h"
+#include "recipe/expansion.h"
 #include "support/documents.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
