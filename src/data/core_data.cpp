@@ -232,6 +232,13 @@ void freeCoreData() {
     coreNameIndexBuilt = false;
 }
 
+void useCoreData(const char *text) {
+    freeCoreData();
+    std::size_t size = std::strlen(text) + 1;
+    coreData = static_cast<char *>(std::malloc(size));
+    if (coreData) std::memcpy(coreData, text, size);
+}
+
 void prepareCoreItemNames() {
     if (coreData && !coreNameIndexBuilt) buildCoreNameIndex();
 }

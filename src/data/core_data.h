@@ -12,8 +12,7 @@ extern const char INGREDIENT_LIST_KEY[]; // "ingredients":
 constexpr std::size_t CORE_NAME_BUFFER_SIZE = 1000;
 
 // The core data text from its first "ingredients": on, zero-terminated;
-// null until loadCoreData succeeded. Read-only after loading; whoever sets
-// it directly releases it with freeCoreData, which also drops the index.
+// null until loadCoreData or useCoreData succeeded. Read-only after that.
 extern char *coreData;
 
 // Makes coreData available: loads cache/corvanedbcore, or announces and
@@ -23,6 +22,9 @@ bool loadCoreData();
 
 // Releases coreData; harmless when there is none.
 void freeCoreData();
+
+// Takes a copy of `text` as the core data in place of what was loaded.
+void useCoreData(const char *text);
 
 // Builds the index of the core data's names now, when it is not built yet,
 // so that lookups from several threads only read it.

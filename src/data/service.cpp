@@ -12,7 +12,9 @@ const char USER_AGENT[] =
     "Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/67.0.3396.62 Safari/537.36";
 
-long httpTimeoutSeconds = 30;
+static long httpTimeoutSeconds = 30;
+
+void setTransferTimeLimit(long seconds) { httpTimeoutSeconds = seconds; }
 
 // A shorter limit from CORVANEDB_TIMEOUT (whole seconds, 1 to 30), so that a
 // stalled service can be tried out without waiting half a minute.

@@ -25,12 +25,12 @@ struct FetchWatch {
 // The User-Agent header of every request.
 extern const char USER_AGENT[];
 
-// Whole-transfer time limit in seconds, redirects included. Read when the
-// client opens; tests lower it before opening the client.
-extern long httpTimeoutSeconds;
+// The whole-transfer time limit in seconds, redirects included: 30 at
+// process start. Read when the client opens.
+void setTransferTimeLimit(long seconds);
 
-// The limit that a client opened now uses: httpTimeoutSeconds, or less when
-// the environment variable CORVANEDB_TIMEOUT (whole seconds) asks for less.
+// The limit that a client opened now uses: the one set, or less when the
+// environment variable CORVANEDB_TIMEOUT (whole seconds) asks for less.
 long transferTimeLimit();
 
 // The web service's base address: CORVANEDB_URL when set, else the address

@@ -208,7 +208,7 @@ TEST(CoreNameIndex, AnswersLikeASearchFromTheStart) {
         "\"30\":{\"name\":\"\":{\"name\":\"Nested\"},\"31\":{\"icon\":1,\"name\":\"Icon\"},"
         "\"\"40\":{\"name\":\"Double Quote\"},\"41\":{\"name\":\"No end";
     freeCoreData();
-    coreData = strdup(text.c_str());
+    useCoreData(text.c_str());
     std::vector<int> ids = {0, 5, 7, -7, 8, -8, 12, 112, 30, 31, 40, 41, 2147483647, -2147483648, 1410065407};
     for (int id = -20; id <= 200; ++id) ids.push_back(id);
     for (int id : ids) {

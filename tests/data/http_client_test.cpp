@@ -22,7 +22,7 @@ protected:
     void SetUp() override { openHttpClient(); }
     void TearDown() override {
         closeHttpClient();
-        httpTimeoutSeconds = 30;
+        setTransferTimeLimit(30);
     }
 
     // Fetches base + pathAndQuery into `path`; returns the fetch result.
@@ -93,7 +93,7 @@ TEST_F(HttpClientTest, AddressBeyondTheBufferIsRefusedUnsent) {
 
 TEST_F(HttpClientTest, StalledAnswerRunsIntoTheTimeLimit) {
     closeHttpClient();
-    httpTimeoutSeconds = 1;
+    setTransferTimeLimit(1);
     openHttpClient();
     // A stall far longer than the limit: only the limit can end the fetch in
     // time, and a busy machine cannot stretch 1 s to 20 s.

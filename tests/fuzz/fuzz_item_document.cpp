@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<std::string> parts = splitParts(data, size);
     if (parts.size() < 2) return 0;
     std::string core = parts[0];
-    coreData = static_cast<char *>(std::calloc(core.size() + 1, 1));
-    std::memcpy(coreData, core.data(), core.size());
+    useCoreData(core.c_str());
     std::string requested;
     for (std::size_t i = 1; i < parts.size() && i < 12; ++i) {
         std::string name = documentName(parts[i]);

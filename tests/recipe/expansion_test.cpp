@@ -22,7 +22,7 @@ namespace {
 class ExpansionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        coreData = strdup("\"ingredients\":{\"4\":{\"name\":\"N\"},\"77\":{\"name\":\"Core Only\"}}");
+        useCoreData("\"ingredients\":{\"4\":{\"name\":\"N\"},\"77\":{\"name\":\"Core Only\"}}");
     }
     void TearDown() override {
         freeCoreData();

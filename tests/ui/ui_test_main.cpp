@@ -12,7 +12,7 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    httpTimeoutSeconds = 20;
+    setTransferTimeLimit(20);
     openHttpClient();
     materialStorage = allocMaterialStorage();
     int result = RUN_ALL_TESTS();

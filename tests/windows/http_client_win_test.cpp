@@ -28,7 +28,7 @@ protected:
     void TearDown() override {
         closeHttpConnection(connection);
         closeHttpClient();
-        httpTimeoutSeconds = 30;
+        setTransferTimeLimit(30);
     }
 
     // Opens the workers' kind of connection (after the limit is set).
@@ -189,7 +189,7 @@ TEST_F(WinHttpTest, CancelledBeforeItStartsSendsNothing) {
 
 TEST_F(WinHttpTest, TimeLimitCoversRedirectsAndMemoryFetches) {
     closeHttpClient();
-    httpTimeoutSeconds = 2;
+    setTransferTimeLimit(2);
     openHttpClient();
     ASSERT_NE(connect(), nullptr);
     // Each step is quick enough, the whole is not.

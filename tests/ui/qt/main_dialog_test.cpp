@@ -143,7 +143,7 @@ protected:
     void SetUp() override {
         resetProcessState();
         folder = std::make_unique<TempFolder>();
-        coreData = strdup(CORE_DATA);
+        useCoreData(CORE_DATA);
         dialog = std::make_unique<MainDialog>();
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
