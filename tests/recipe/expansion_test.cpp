@@ -97,28 +97,6 @@ TEST_F(ExpansionTest, WorkedExampleComesOutRowForRow) {
     expectRows(table, {{"L", 3, 7, 3, 0, 0, 3}, {"N", 3, 3, 0, 1, 1, 1}, {"M", 3, 3, 0, 2, 0, 1}});
 }
 
-TEST_F(ExpansionTest, VerboseLinesNameEveryStep) {
-    writeWorkedExample();
-    settings.verbose = true;
-    ASSERT_EQ(expand("K", 3), RESULT_OK);
-    EXPECT_EQ(printed,
-              ".Retrieving recipe for K...  from disk cache\n"
-              "Retrieving recipe for L...  from disk cache\n"
-              "New material 2 [L]\n"
-              "Adding 6 to L\n"
-              ".Retrieving recipe for L...  from disk cache\n"
-              "Retrieving recipe for N...  from disk cache\n"
-              "New material 4 [N]\n"
-              "Adding 2 to N\n"
-              ".Retrieving recipe for N...  from disk cache\n"
-              "[N] has no recipe.\n"
-              "Retrieving recipe for M...  from disk cache\n"
-              "New material 3 [M]\n"
-              "Adding 3 to M\n"
-              ".Retrieving recipe for M...  from disk cache\n"
-              "[M] has no recipe.\n");
-}
-
 TEST_F(ExpansionTest, RequestedItemAddsItsIngredientsOnly) {
     writeWorkedExample();
     struct Row {
@@ -355,25 +333,12 @@ TEST_F(ExpansionTest, AmountBeyond32BitsIsRefused) {
     EXPECT_EQ(table.rows[0].amount, 0);
 }
 
-TEST_F(ExpansionTest, ThousandAndFirstMaterialEndsTheGeneration) {
-    std::vector<Ingredient> ingredients;
-    for (int id = 1; id <= MATERIAL_TABLE_ROWS + 1; ++id)
-        ingredients.push_back({id, 1, "M" + std::to_string(id)});
-    cacheDocument("Huge", itemDocument("Huge", 9999, "", 1, 1, ingredients));
-    for (int id = 1; id <= MATERIAL_TABLE_ROWS + 1; ++id)
-        cacheDocument("M" + std::to_string(id), itemDocument("M" + std::to_string(id), id));
-    EXPECT_EQ(expand("Huge", 1), RESULT_TABLE_FULL);
-    EXPECT_EQ(rowCount, MATERIAL_TABLE_ROWS);
-    EXPECT_STREQ(errorText, "Too many materials: the list holds at most 1000, [M1001] is one more.\n");
-}
-
 TEST_F(ExpansionTest, IngredientNameOver99BytesIsRefusedBeforeARowIsTaken) {
     std::string longName(100, 'x');
     cacheDocument("Top", itemDocument("Top", 40, "", 1, 1, {{44, 1, longName}}));
     EXPECT_EQ(expand("Top", 1), RESULT_NAME_TOO_LONG);
     EXPECT_EQ(rowCount, 0);
 }
-
 
 TEST_F(ExpansionTest, RememberedDocumentsGiveTheSameRowsAndLinesWithoutRereading) {
     writeWorkedExample();
