@@ -56,8 +56,8 @@ foreach(size 16 20 24 32 40 48 64 256)
 endforeach()
 add_custom_command(
   OUTPUT ${TAVRO_ICON}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/ui/win/make_icon.py ${TAVRO_ICON} ${icon_pictures}
-  DEPENDS ${icon_pictures} ${PROJECT_SOURCE_DIR}/src/ui/win/make_icon.py
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${TAVRO_ICON} ${icon_pictures}
+  DEPENDS ${icon_pictures} ${PROJECT_SOURCE_DIR}/tools/make_icon.py
   COMMENT "Packing the program's icon"
   VERBATIM)
 add_custom_target(shopping-list-icon DEPENDS ${TAVRO_ICON})
