@@ -11,7 +11,9 @@
 # completion; the AppStream data; the README, the copyright file (with the
 # licence) and the changelog, both from debian/, where the package has them.
 # The desktop entry's Exec line names the launcher by its absolute path, so it
-# is written at install time, when the prefix is known.
+# is written at install time, when the prefix is known. The 48 px icon and the
+# manual pages need rsvg-convert and scdoc, and come only with BUILD_PACKAGING:
+# without it the rest is installed.
 
 # The fuzz build makes only the fuzz targets: nothing to install there.
 if(BUILD_FUZZERS)
@@ -30,49 +32,53 @@ set(TAVRO_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/debian)
 
 # ---------------------------------------------------------------- the icon
 
-find_program(RSVG_CONVERT rsvg-convert)
-if(NOT RSVG_CONVERT)
-  message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the 48 px icon; "
-                      "install it with tools/install-deps.sh")
-endif()
 set(TAVRO_ICON_SVG ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.svg)
-set(TAVRO_ICON_PNG ${CMAKE_BINARY_DIR}/icons/48x48/${TAVRO_APP_ID}.png)
-add_custom_command(
-  OUTPUT ${TAVRO_ICON_PNG}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/48x48
-  COMMAND ${RSVG_CONVERT} --width=48 --height=48 --keep-aspect-ratio
-          --output=${TAVRO_ICON_PNG} ${TAVRO_ICON_SVG}
-  DEPENDS ${TAVRO_ICON_SVG}
-  COMMENT "Drawing the 48 px icon"
-  VERBATIM)
-add_custom_target(shopping-list-icon ALL DEPENDS ${TAVRO_ICON_PNG})
+if(BUILD_PACKAGING)
+  find_program(RSVG_CONVERT rsvg-convert)
+  if(NOT RSVG_CONVERT)
+    message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the 48 px icon; "
+                        "install it with tools/install-deps.sh")
+  endif()
+  set(TAVRO_ICON_PNG ${CMAKE_BINARY_DIR}/icons/48x48/${TAVRO_APP_ID}.png)
+  add_custom_command(
+    OUTPUT ${TAVRO_ICON_PNG}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/48x48
+    COMMAND ${RSVG_CONVERT} --width=48 --height=48 --keep-aspect-ratio
+            --output=${TAVRO_ICON_PNG} ${TAVRO_ICON_SVG}
+    DEPENDS ${TAVRO_ICON_SVG}
+    COMMENT "Drawing the 48 px icon"
+    VERBATIM)
+  add_custom_target(shopping-list-icon ALL DEPENDS ${TAVRO_ICON_PNG})
+endif()
 
 # ---------------------------------------------------------------- manual pages and changelog
 
-find_program(SCDOC scdoc)
-if(NOT SCDOC)
-  message(FATAL_ERROR "scdoc (Debian package scdoc) writes the manual pages; "
-                      "install it with tools/install-deps.sh")
-endif()
 find_program(GZIP gzip REQUIRED)
 # Compressed as Debian wants them: gzip -9, without the name and time of the file.
 # The pages are dated TAVRO_SOURCE_DATE_EPOCH (cmake/Reproducible.cmake), not today.
 set(TAVRO_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 set(TAVRO_MANUAL_PAGES)
-foreach(page shopping-list tavro-shopping-list)
-  set(source ${TAVRO_PACKAGING_DIR}/man/${page}.1.scd)
-  set(roff ${TAVRO_MAN_DIR}/${page}.1)
-  add_custom_command(
-    OUTPUT ${roff} ${roff}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_MAN_DIR}
-    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TAVRO_SOURCE_DATE_EPOCH}
-            sh -c [["$1" < "$2" > "$3"]] sh ${SCDOC} ${source} ${roff}
-    COMMAND ${GZIP} -9 -n -f -k ${roff}
-    DEPENDS ${source}
-    COMMENT "Writing the manual page ${page}(1)"
-    VERBATIM)
-  list(APPEND TAVRO_MANUAL_PAGES ${roff}.gz)
-endforeach()
+if(BUILD_PACKAGING)
+  find_program(SCDOC scdoc)
+  if(NOT SCDOC)
+    message(FATAL_ERROR "scdoc (Debian package scdoc) writes the manual pages; "
+                        "install it with tools/install-deps.sh")
+  endif()
+  foreach(page shopping-list tavro-shopping-list)
+    set(source ${TAVRO_PACKAGING_DIR}/man/${page}.1.scd)
+    set(roff ${TAVRO_MAN_DIR}/${page}.1)
+    add_custom_command(
+      OUTPUT ${roff} ${roff}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_MAN_DIR}
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TAVRO_SOURCE_DATE_EPOCH}
+              sh -c [["$1" < "$2" > "$3"]] sh ${SCDOC} ${source} ${roff}
+      COMMAND ${GZIP} -9 -n -f -k ${roff}
+      DEPENDS ${source}
+      COMMENT "Writing the manual page ${page}(1)"
+      VERBATIM)
+    list(APPEND TAVRO_MANUAL_PAGES ${roff}.gz)
+  endforeach()
+endif()
 set(TAVRO_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
 add_custom_command(
   OUTPUT ${TAVRO_CHANGELOG}
@@ -110,11 +116,15 @@ install(CODE "
 install(PROGRAMS ${TAVRO_PACKAGING_DIR}/${TAVRO_LAUNCHER} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${TAVRO_ICON_SVG}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
-install(FILES ${TAVRO_ICON_PNG}
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/48x48/apps)
+if(BUILD_PACKAGING)
+  install(FILES ${TAVRO_ICON_PNG}
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/48x48/apps)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAVRO_DEBIAN_DIR}/copyright ${TAVRO_CHANGELOG}
         DESTINATION ${TAVRO_DOC_DIR})
-install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(BUILD_PACKAGING)
+  install(FILES ${TAVRO_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${TAVRO_COMPLETION} ${CMAKE_BINARY_DIR}/completion/${TAVRO_LAUNCHER}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 install(FILES ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.metainfo.xml

@@ -35,34 +35,37 @@ target_link_libraries(shopping_ui_win PUBLIC shopping_generation comctl32)
 # The window layer is part of the program: its table's entry needs no export.
 target_compile_definitions(shopping_ui_win PRIVATE WINDOW_LAYER_EXPORT=)
 
-# The icon, drawn from the SVG at the sizes Windows asks for and packed into an .ico.
-find_program(RSVG_CONVERT rsvg-convert)
-if(NOT RSVG_CONVERT)
-  message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the program's icon; "
-                      "tools/build-windows.sh installs it")
-endif()
+# The icon, drawn from the SVG at the sizes Windows asks for and packed into an .ico
+# (with BUILD_PACKAGING: rsvg-convert draws it; without, the program has none).
 set(TAVRO_RESOURCE_DIR ${CMAKE_BINARY_DIR}/resources)
-set(TAVRO_ICON_SVG ${PROJECT_SOURCE_DIR}/packaging/org.tavro.ShoppingList.svg)
-set(TAVRO_ICON ${TAVRO_RESOURCE_DIR}/shopping-list.ico)
-set(icon_pictures)
-foreach(size 16 20 24 32 40 48 64 256)
-  set(picture ${TAVRO_RESOURCE_DIR}/icon-${size}.png)
-  list(APPEND icon_pictures ${picture})
+if(BUILD_PACKAGING)
+  find_program(RSVG_CONVERT rsvg-convert)
+  if(NOT RSVG_CONVERT)
+    message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the program's icon; "
+                        "tools/build-windows.sh installs it")
+  endif()
+  set(TAVRO_ICON_SVG ${PROJECT_SOURCE_DIR}/packaging/org.tavro.ShoppingList.svg)
+  set(TAVRO_ICON ${TAVRO_RESOURCE_DIR}/shopping-list.ico)
+  set(icon_pictures)
+  foreach(size 16 20 24 32 40 48 64 256)
+    set(picture ${TAVRO_RESOURCE_DIR}/icon-${size}.png)
+    list(APPEND icon_pictures ${picture})
+    add_custom_command(
+      OUTPUT ${picture}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_RESOURCE_DIR}
+      COMMAND ${RSVG_CONVERT} --width=${size} --height=${size} --keep-aspect-ratio
+              --output=${picture} ${TAVRO_ICON_SVG}
+      DEPENDS ${TAVRO_ICON_SVG}
+      VERBATIM)
+  endforeach()
   add_custom_command(
-    OUTPUT ${picture}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVRO_RESOURCE_DIR}
-    COMMAND ${RSVG_CONVERT} --width=${size} --height=${size} --keep-aspect-ratio
-            --output=${picture} ${TAVRO_ICON_SVG}
-    DEPENDS ${TAVRO_ICON_SVG}
+    OUTPUT ${TAVRO_ICON}
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${TAVRO_ICON} ${icon_pictures}
+    DEPENDS ${icon_pictures} ${PROJECT_SOURCE_DIR}/tools/make_icon.py
+    COMMENT "Packing the program's icon"
     VERBATIM)
-endforeach()
-add_custom_command(
-  OUTPUT ${TAVRO_ICON}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/ui/win/make_icon.py ${TAVRO_ICON} ${icon_pictures}
-  DEPENDS ${icon_pictures} ${PROJECT_SOURCE_DIR}/src/ui/win/make_icon.py
-  COMMENT "Packing the program's icon"
-  VERBATIM)
-add_custom_target(shopping-list-icon DEPENDS ${TAVRO_ICON})
+  add_custom_target(shopping-list-icon DEPENDS ${TAVRO_ICON})
+endif()
 
 # ---------------------------------------------------------------- the program
 
@@ -82,8 +85,13 @@ target_link_options(shopping-list PRIVATE -municode LINKER:--no-insert-timestamp
 # The resource script finds its manifest beside it and the icon in the build folder.
 target_include_directories(shopping-list PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/ui/win ${TAVRO_RESOURCE_DIR})
 set_source_files_properties(src/ui/win/shopping_list.rc PROPERTIES OBJECT_DEPENDS
-  "${TAVRO_ICON};${PROJECT_SOURCE_DIR}/src/ui/win/shopping-list.manifest;${PROJECT_SOURCE_DIR}/src/ui/dialog_template.h")
-add_dependencies(shopping-list shopping-list-icon)
+  "${PROJECT_SOURCE_DIR}/src/ui/win/shopping-list.manifest;${PROJECT_SOURCE_DIR}/src/ui/dialog_template.h")
+if(BUILD_PACKAGING)
+  set_property(SOURCE src/ui/win/shopping_list.rc APPEND PROPERTY OBJECT_DEPENDS ${TAVRO_ICON})
+  add_dependencies(shopping-list shopping-list-icon)
+else()
+  set_source_files_properties(src/ui/win/shopping_list.rc PROPERTIES COMPILE_DEFINITIONS TAVRO_WITHOUT_ICON)
+endif()
 
 # The version resource's numbers and texts, for the resource script; the publisher is
 # also the installer's.
@@ -115,40 +123,43 @@ set_property(SOURCE src/ui/win/shopping_list.rc APPEND PROPERTY OBJECT_DEPENDS $
 # folder when started from the Start menu), the README and the licence. In build-win32
 # the same commands make the -win32 packages. The zips' members carry the sources' date
 # (CPACK_PROJECT_CONFIG_FILE, cmake/Reproducible.cmake), so every build gives the same zip.
+# Made with BUILD_PACKAGING only, where the program has its icon.
 
-install(TARGETS shopping-list RUNTIME DESTINATION .)
-install(DIRECTORY DESTINATION cache)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+if(BUILD_PACKAGING)
+  install(TARGETS shopping-list RUNTIME DESTINATION .)
+  install(DIRECTORY DESTINATION cache)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
-set(CPACK_PACKAGE_NAME tavro-shopping-list)
-set(CPACK_PACKAGE_VENDOR ${TAVRO_PUBLISHER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Crafting shopping-list generator for the CorvaneDB item database")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME tavro-shopping-list-${PROJECT_VERSION}-${TAVRO_WINDOWS_ARCH})
-set(CPACK_GENERATOR "ZIP;NSIS")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGE_INSTALL_DIRECTORY "TAVRO Shopping List")
-set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "TavroShoppingList")
-set(CPACK_PACKAGE_EXECUTABLES "shopping-list;TAVRO Shopping List Generator")
-set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
-set(CPACK_NSIS_PACKAGE_NAME "TAVRO Shopping List Generator")
-set(CPACK_NSIS_DISPLAY_NAME "TAVRO Shopping List Generator")
-set(CPACK_NSIS_INSTALLED_ICON_NAME "shopping-list.exe")
-set(CPACK_NSIS_MUI_ICON ${TAVRO_ICON})
-set(CPACK_NSIS_MUI_UNIICON ${TAVRO_ICON})
-set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA")
-set(CPACK_STRIP_FILES ON)
-# The installer's own stub matches the program: a 64-bit Windows (and Wine's 64-bit
-# loader) runs a 64-bit installer.
-if(TAVRO_WINDOWS_ARCH STREQUAL win64)
-  set(CPACK_NSIS_TARGET "amd64-unicode")
-else()
-  set(CPACK_NSIS_TARGET "x86-unicode")
+  set(CPACK_PACKAGE_NAME tavro-shopping-list)
+  set(CPACK_PACKAGE_VENDOR ${TAVRO_PUBLISHER})
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Crafting shopping-list generator for the CorvaneDB item database")
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME tavro-shopping-list-${PROJECT_VERSION}-${TAVRO_WINDOWS_ARCH})
+  set(CPACK_GENERATOR "ZIP;NSIS")
+  set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY "TAVRO Shopping List")
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "TavroShoppingList")
+  set(CPACK_PACKAGE_EXECUTABLES "shopping-list;TAVRO Shopping List Generator")
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
+  set(CPACK_NSIS_PACKAGE_NAME "TAVRO Shopping List Generator")
+  set(CPACK_NSIS_DISPLAY_NAME "TAVRO Shopping List Generator")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME "shopping-list.exe")
+  set(CPACK_NSIS_MUI_ICON ${TAVRO_ICON})
+  set(CPACK_NSIS_MUI_UNIICON ${TAVRO_ICON})
+  set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA")
+  set(CPACK_STRIP_FILES ON)
+  # The installer's own stub matches the program: a 64-bit Windows (and Wine's 64-bit
+  # loader) runs a 64-bit installer.
+  if(TAVRO_WINDOWS_ARCH STREQUAL win64)
+    set(CPACK_NSIS_TARGET "amd64-unicode")
+  else()
+    set(CPACK_NSIS_TARGET "x86-unicode")
+  endif()
+  # cmake/NSIS.template.in: a per-user installer (see there).
+  list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake)
+  include(CPack)
 endif()
-# cmake/NSIS.template.in: a per-user installer (see there).
-list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake)
-include(CPack)
 
 # ---------------------------------------------------------------- tests
 

@@ -3,6 +3,7 @@
 # kernel runs 32-bit programs (tests/windows/wine32_guard.sh):
 #   cmake -S . -B build-win32 -G Ninja \
 #         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64-i686.cmake
+# (and -DBUILD_PACKAGING=ON for the icon and the packages, as tools/build-windows.sh has it)
 # The programs link the C and C++ runtimes statically, so an .exe needs only DLLs that
 # ship with Windows (KERNEL32, USER32, msvcrt, ...).
 set(CMAKE_SYSTEM_PROCESSOR x86)

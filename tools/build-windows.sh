@@ -55,7 +55,7 @@ build_windows() {
   # takes the options here (an older build-win32 was configured without tests).
   cmake -S "$root" -B "$folder" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_FIND_ROOT_PATH="$gtest/install" -DBUILD_TESTING=ON \
+    -DCMAKE_FIND_ROOT_PATH="$gtest/install" -DBUILD_TESTING=ON -DBUILD_PACKAGING=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
   cmake --build "$folder" -j "$jobs"
 }

@@ -124,7 +124,8 @@ check_windows() {
         second=$(mktemp -d "${TMPDIR:-/tmp}/tavro-windows.XXXXXX")/build-$arch
         logged "$results/second/$arch/build.log" cmake -S "$root" -B "$second" -G Ninja \
             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64-$toolchain.cmake" \
-            -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+            -DBUILD_TESTING=OFF -DBUILD_PACKAGING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
         logged "$results/second/$arch/build.log" cmake --build "$second" -j "$jobs"
         cp "$second/shopping-list.exe" "$results/second/$arch/"
         pack_zip "$second" "$results/second/$arch/zip"

@@ -6,7 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install-deps.sh"
-cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+# With the icon and manual pages, so that `cmake --install build` installs them.
+cmake -S "$root" -B "$root/build" -G Ninja -DBUILD_PACKAGING=ON >/dev/null
 # Only what the demo runs: the program and its window module, not the tests.
 cmake --build "$root/build" --target shopping-list shopping_ui_module >/dev/null
 

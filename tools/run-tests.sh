@@ -12,7 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install-deps.sh"
 
 # Configures build folder $1 with the CMake options after it, builds it and
-# runs its tests.
+# runs its tests. BUILD_PACKAGING=ON where the tests include those of the
+# installation and the packages.
 build_and_test() {
     local folder=$root/$1
     shift
@@ -22,11 +23,11 @@ build_and_test() {
 }
 
 echo "== Build and tests"
-build_and_test build
+build_and_test build -DBUILD_PACKAGING=ON
 
 if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
     echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    build_and_test build-asan -DSANITIZE=ON
+    build_and_test build-asan -DSANITIZE=ON -DBUILD_PACKAGING=ON
     echo "== The core's and the console's tests under ThreadSanitizer"
     build_and_test build-tsan -DSANITIZE_THREAD=ON
 fi
