@@ -141,7 +141,6 @@ private:
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetProcessState();
         folder = std::make_unique<TempFolder>();
         useCoreData(CORE_DATA);
         dialog = std::make_unique<MainDialog>();
