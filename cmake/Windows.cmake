@@ -31,7 +31,7 @@ add_library(shopping_ui_win STATIC
   src/ui/win/window_system.cpp
   src/ui/window_module.cpp
 )
-target_link_libraries(shopping_ui_win PUBLIC shopping_generation comctl32)
+target_link_libraries(shopping_ui_win PUBLIC shopping_ui_core comctl32)
 # The window layer is part of the program: its table's entry needs no export.
 target_compile_definitions(shopping_ui_win PRIVATE WINDOW_LAYER_EXPORT=)
 

@@ -27,7 +27,7 @@ class CheckLayersTests(unittest.TestCase):
             ((("data/store.cpp", '#include "base/result.h"\n#include "data/text.h"\n'),), True, []),
             ((("data/store.cpp", '#include "recipe/expansion.h"\n'),), False, ["data/store.cpp"]),
             ((("base/result.cpp", '#include "shell/startup.h"\n'),), False, ["base/result.cpp"]),
-            ((("ui/dialog.cpp", '#include "shell/generation_run.h"\n'),), True, []),
+            ((("ui/dialog.cpp", '#include "shell/console_mode.h"\n'),), True, []),
             ((("recipe/table.cpp", "#ifdef _WIN32\n#endif\n"),), False, ["recipe/table.cpp"]),
             ((("data/file_system_win.cpp", "#if defined(_WIN32)\n#endif\n"),), True, []),
             ((("ui/win/dialog.cpp", "#ifdef _WIN64\n#endif\n"),), True, []),
