@@ -34,7 +34,8 @@ void openHttpClient();
 //   the last answer counts, and watch->rateLimited is set.
 // - A failed allocation while the body arrives is a failed fetch.
 
-// Downloads `url` (spaces escaped as "%20", nothing else) into `file`, which
+// Downloads `url` (blanks escaped, ESCAPE_BLANKS; WinHTTP's client also
+// escapes the bytes ESCAPE_NON_ASCII names) into `file`, which
 // the caller opened for writing and keeps positioned, flushed and closed.
 // True when the transfer completed (a non-2xx answer writes nothing); false
 // on any transfer failure, and without a transfer when the escaped address
@@ -53,7 +54,7 @@ struct HttpConnection;
 // openHttpClient, from any thread.
 HttpConnection *openHttpConnection();
 
-// Downloads `url` (spaces escaped as "%20") into *body, replacing what it
+// Downloads `url` (escaped as for fetchToFile) into *body, replacing what it
 // held; the rules are fetchToFile's. False on any transfer failure, when the
 // address does not fit ESCAPE_BUFFER_SIZE, and once another thread has set
 // *cancel and woken the connection.
