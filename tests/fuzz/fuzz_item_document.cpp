@@ -11,9 +11,11 @@
 #include "base/messages.h"
 #include "base/process_state.h"
 #include "data/core_data.h"
+#include "data/item_facts.h"
 #include "data/item_store.h"
 #include "fuzz_support.h"
 #include "list/list_output.h"
+#include "list/material_order.h"
 #include "recipe/expansion.h"
 #include "recipe/generation.h"
 
@@ -57,11 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         closeGeneration(&generation);
     }
     openGeneration(&generation, settings, storage, errorText);
-    addMaterial(1, requested.c_str(), 1, 2, &generation);
     char *text = nullptr;
     int itemId = 0;
-    if (loadItemDocument(&generation.store, requested.c_str(), &text, &itemId, errorText) == 0)
+    if (loadItemDocument(&generation.store, requested.c_str(), &text, &itemId, errorText) == 0) {
+        ItemFacts facts{};
+        readItemFacts(text, &facts);
+        if (checkMaterialRoom(&generation.table, requested.c_str(), errorText) == 0)
+            addMaterial(&generation.table, requested.c_str(), 1, 2, facts, errorText);
         std::free(text);
+    }
     closeGeneration(&generation);
     freeCoreData();
     return 0;
