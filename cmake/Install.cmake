@@ -34,11 +34,8 @@ set(TAVRO_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/debian)
 
 set(TAVRO_ICON_SVG ${TAVRO_PACKAGING_DIR}/${TAVRO_APP_ID}.svg)
 if(BUILD_PACKAGING)
-  find_program(RSVG_CONVERT rsvg-convert)
-  if(NOT RSVG_CONVERT)
-    message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the 48 px icon; "
-                        "install it with tools/install-deps.sh")
-  endif()
+  require_packaging_tool(RSVG_CONVERT rsvg-convert
+    "rsvg-convert (Debian package librsvg2-bin) draws the 48 px icon; install it with tools/install-deps.sh")
   set(TAVRO_ICON_PNG ${CMAKE_BINARY_DIR}/icons/48x48/${TAVRO_APP_ID}.png)
   add_custom_command(
     OUTPUT ${TAVRO_ICON_PNG}
@@ -59,11 +56,8 @@ find_program(GZIP gzip REQUIRED)
 set(TAVRO_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 set(TAVRO_MANUAL_PAGES)
 if(BUILD_PACKAGING)
-  find_program(SCDOC scdoc)
-  if(NOT SCDOC)
-    message(FATAL_ERROR "scdoc (Debian package scdoc) writes the manual pages; "
-                        "install it with tools/install-deps.sh")
-  endif()
+  require_packaging_tool(SCDOC scdoc
+    "scdoc (Debian package scdoc) writes the manual pages; install it with tools/install-deps.sh")
   foreach(page shopping-list tavro-shopping-list)
     set(source ${TAVRO_PACKAGING_DIR}/man/${page}.1.scd)
     set(roff ${TAVRO_MAN_DIR}/${page}.1)

@@ -39,11 +39,8 @@ target_compile_definitions(shopping_ui_win PRIVATE WINDOW_LAYER_EXPORT=)
 # (with BUILD_PACKAGING: rsvg-convert draws it; without, the program has none).
 set(TAVRO_RESOURCE_DIR ${CMAKE_BINARY_DIR}/resources)
 if(BUILD_PACKAGING)
-  find_program(RSVG_CONVERT rsvg-convert)
-  if(NOT RSVG_CONVERT)
-    message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) draws the program's icon; "
-                        "tools/build-windows.sh installs it")
-  endif()
+  require_packaging_tool(RSVG_CONVERT rsvg-convert
+    "rsvg-convert (Debian package librsvg2-bin) draws the program's icon; tools/build-windows.sh installs it")
   set(TAVRO_ICON_SVG ${PROJECT_SOURCE_DIR}/packaging/org.tavro.ShoppingList.svg)
   set(TAVRO_ICON ${TAVRO_RESOURCE_DIR}/shopping-list.ico)
   set(icon_pictures)
